@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Builds and tests tskbase on a Debian machine, installing what is missing.
+#
+#   ./build.sh          build libtskbase.so and tskbase.dll, run the demo
+#   ./build.sh test     run the test suite natively, with the sanitizers and
+#                       under Wine; one summary line per configuration
+#   ./build.sh bench    release build, run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev    # native and sanitizer builds
+  libgtest-dev googletest libbenchmark-dev          # tests and benchmarks
+  g++-mingw-w64-x86-64 wine wine64                  # Windows cross build, tests under Wine
+  binutils file
+)
+
+log() { printf '\n### %s\n' "$*"; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing_packages() {
+  local missing=()
+  for package in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "Installing ${missing[*]}"
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+  fi
+}
+
+build_preset() {
+  log "Building $1"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+
+stop_wine() {
+  [ -x build/windows/wine-run.sh ] && build/windows/wine-run.sh --stop 2>/dev/null || true
+}
+
+# Runs one configuration's tests and records its summary line.
+SUMMARY=()
+TOTAL_PASSED=0
+TOTAL_FAILED=0
+test_preset() {
+  local preset=$1 log_file=build/$1/ctest.log
+  build_preset "$preset"
+  log "Testing $preset"
+  local status=0
+  ctest --preset "$preset" 2>&1 | tee "$log_file" || status=$?
+  local total failed
+  total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log_file" | tail -n 1)
+  failed=$(sed -n 's/.* \([0-9]*\) tests failed out of.*/\1/p' "$log_file" | tail -n 1)
+  total=${total:-0}
+  failed=${failed:-1}
+  [ "$status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+  local cases
+  cases=$(grep -ho '\[  PASSED  \] [0-9]*' build/"$preset"/Testing/Temporary/LastTest.log |
+    awk '{ n += $4 } END { print n + 0 }')
+  SUMMARY+=("$preset: $((total - failed)) passed, $failed failed" "  ($cases test cases)")
+  TOTAL_PASSED=$((TOTAL_PASSED + total - failed))
+  TOTAL_FAILED=$((TOTAL_FAILED + failed))
+}
+
+run_tests() {
+  trap stop_wine EXIT
+  for preset in linux linux-asan linux-tsan windows; do
+    test_preset "$preset"
+  done
+  log "Summary"
+  printf '%s\n' "${SUMMARY[@]}"
+  echo "total: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
+  [ "$TOTAL_FAILED" -eq 0 ]
+}
+
+run_demo() {
+  trap stop_wine EXIT
+  build_preset linux
+  build_preset windows
+  log "Built"
+  file -L build/linux/lib/libtskbase.so build/windows/bin/tskbase.dll
+  log "Demo (Linux)"
+  build/linux/bin/tskbase_demo
+  log "Demo (Windows, under Wine)"
+  build/windows/wine-run.sh build/windows/bin/tskbase_demo.exe
+}
+
+run_bench() {
+  build_preset release
+  log "Benchmarks"
+  for bench in build/release/bin/*_bench; do
+    "$bench" --benchmark_min_time=0.2
+  done
+}
+
+install_missing_packages
+case "${1:-build}" in
+  build) run_demo ;;
+  test) run_tests ;;
+  bench) run_bench ;;
+  *) echo "usage: $0 [build|test|bench]" >&2; exit 2 ;;
+esac

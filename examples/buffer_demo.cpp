@@ -1,0 +1,81 @@
+// Packs a record of mixed fields, dumps its bytes and reads it back.
+#include "tskbase/buffer.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "demo.h"
+
+namespace {
+
+// Prints a UTF-16 string that is known to hold only Basic Latin text.
+std::string narrowed(const tsk_wchar_t* text) {
+  std::string out;
+  for (; *text != 0; ++text) {
+    out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
+  }
+  return out;
+}
+
+}  // namespace
+
+void demo::packedBuffers() {
+  heading("Packed buffers: a record of mixed fields");
+
+  const int32_t id = 1042;
+  const char* name = "sensor-7";
+  const tsk_wchar_t* unit = TSK_W("kPa");
+  const double reading = 101.325;
+  const int16_t samples[4] = {-3, 0, 12, 700};
+  const char* const tags[] = {"outdoor", nullptr, "calibrated"};
+
+  // Writer: size the buffer from the size functions, then pack field by field.
+  const uint32_t bound = buffer_packedSizeInt() + buffer_packedSizeString(name) +
+                         buffer_packedSizeWString(unit) + buffer_packedSizeDouble() +
+                         buffer_packedArraySizeShort(4) + buffer_packedArraySizeString(3, tags);
+  std::vector<unsigned char> buf(bound);
+  unsigned char* p = buf.data();
+  buffer_packInt(&p, p, id);
+  buffer_packString(&p, p, name);
+  buffer_packWString(&p, p, unit);
+  buffer_packDouble(&p, p, reading);
+  buffer_packShortArray(&p, p, 4, samples);
+  buffer_packStringArray(&p, p, 3, tags);
+  const auto used = static_cast<size_t>(p - buf.data());
+
+  std::printf("packed %zu bytes (sized for %u):\n", used, bound);
+  hexDump(buf.data(), used);
+
+  // Reader: the same fields in the same order.
+  int32_t idOut = 0;
+  char nameOut[32];
+  tsk_wchar_t unitOut[8];
+  double readingOut = 0;
+  int16_t samplesOut[8];
+  char tagSlots[3][16] = {{0}, {'-', 0}, {0}};
+  uint32_t n = 0;
+
+  p = buf.data();
+  buffer_unpackInt(&p, p, &idOut);
+  n = sizeof nameOut;
+  buffer_unpackString(&p, p, &n, nameOut);
+  n = 8;
+  buffer_unpackWString(&p, p, &n, unitOut);
+  buffer_unpackDouble(&p, p, &readingOut);
+  n = 8;
+  buffer_unpackShortArray(&p, p, &n, samplesOut);
+  const uint32_t sampleCount = n;
+  n = 3;
+  const tsk_status status = buffer_unpackStringArray(&p, p, &n, 16, &tagSlots[0][0]);
+
+  std::printf("\nread back (status %u, %zu bytes):\n", status,
+              static_cast<size_t>(p - buf.data()));
+  std::printf("  id       %d\n  name     %s\n  unit     %s\n  reading  %.3f\n  samples ",
+              idOut, nameOut, narrowed(unitOut).c_str(), readingOut);
+  for (uint32_t i = 0; i < sampleCount; ++i) {
+    std::printf(" %d", samplesOut[i]);
+  }
+  std::printf("\n  tags     %s, %s (packed from a null pointer), %s\n", tagSlots[0],
+              tagSlots[1], tagSlots[2]);
+}

@@ -1,0 +1,26 @@
+// tskbase_demo: shows what the library does, family by family.
+#include "demo.h"
+
+#include <cstdio>
+
+namespace demo {
+
+void heading(const char* title) { std::printf("\n== %s\n\n", title); }
+
+void hexDump(const unsigned char* data, size_t size) {
+  for (size_t row = 0; row < size; row += 16) {
+    std::printf("  %04zx ", row);
+    for (size_t i = row; i < row + 16 && i < size; ++i) {
+      std::printf(" %02x", data[i]);
+    }
+    std::printf("\n");
+  }
+}
+
+}  // namespace demo
+
+int main() {
+  std::printf("tskbase demo\n");
+  demo::packedBuffers();
+  return 0;
+}

@@ -1,0 +1,64 @@
+/*
+ * tskbase/common.h - definitions shared by every tskbase family.
+ *
+ * The export macro, the status values of the plain-function families and the
+ * library's 16-bit wide character type. Compiles as C11 and as C++.
+ */
+#ifndef TSKBASE_COMMON_H
+#define TSKBASE_COMMON_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* TSKBASE_API marks a declaration as part of the library's exported
+ * interface. Everything else is hidden: the library is built with hidden
+ * visibility by default. */
+#if defined(_WIN32)
+#if defined(TSKBASE_BUILDING)
+#define TSKBASE_API __declspec(dllexport)
+#elif defined(TSKBASE_STATIC)
+#define TSKBASE_API
+#else
+#define TSKBASE_API __declspec(dllimport)
+#endif
+#else
+#define TSKBASE_API __attribute__((visibility("default")))
+#endif
+
+/* Brackets the plain-function declarations of a header so that they keep
+ * their unmangled names when the header is included from C++. */
+#ifdef __cplusplus
+#define TSKBASE_EXTERN_C_BEGIN extern "C" {
+#define TSKBASE_EXTERN_C_END }
+#else
+#define TSKBASE_EXTERN_C_BEGIN
+#define TSKBASE_EXTERN_C_END
+#endif
+
+/* Result of nearly every plain function: TSK_OK or TSK_FAIL. TSK_FAIL is the
+ * library's only failure value; nothing else reports the cause. */
+typedef uint32_t tsk_status;
+
+#define TSK_OK ((tsk_status)0)
+#define TSK_FAIL ((tsk_status)0x8000)
+
+/* One UTF-16 code unit. Wide text is UTF-16 on every platform: wchar_t is
+ * 16 bits wide on Windows, and char16_t stands in for it elsewhere. */
+#if defined(_WIN32)
+#include <wchar.h>
+typedef wchar_t tsk_wchar_t;
+#elif defined(__cplusplus)
+typedef char16_t tsk_wchar_t;
+#else
+#include <uchar.h>
+typedef char16_t tsk_wchar_t;
+#endif
+
+/* TSK_W("text") is a wide string literal of tsk_wchar_t units. */
+#if defined(_WIN32)
+#define TSK_W(s) L##s
+#else
+#define TSK_W(s) u##s
+#endif
+
+#endif /* TSKBASE_COMMON_H */

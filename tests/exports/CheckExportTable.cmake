@@ -1,0 +1,44 @@
+# Script mode: compares the plain (unmangled) names that BINARY exports with
+# the list in NAMES. Run as:
+#   cmake -DNM=... -DOBJDUMP=... -DWINDOWS=0|1 -DBINARY=... -DNAMES=... -P CheckExportTable.cmake
+cmake_minimum_required(VERSION 3.25)
+
+file(STRINGS ${NAMES} expected REGEX "^\"")
+list(TRANSFORM expected REPLACE "^\"([^\"]+)\",.*$" "\\1")
+
+cmake_minimum_required(VERSION 3.25)
+
+if(WINDOWS)
+  execute_process(COMMAND ${OBJDUMP} -p ${BINARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  # The table runs from its heading to the next blank line.
+  string(FIND "${dump}" "[Ordinal/Name Pointer] Table" start)
+  string(SUBSTRING "${dump}" ${start} -1 table)
+  string(FIND "${table}" "\n\n" end)
+  string(SUBSTRING "${table}" 0 ${end} table)
+  string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+  list(TRANSFORM rows REPLACE "^\\[ *[0-9]+\\] " "")
+else()
+  execute_process(COMMAND ${NM} -D --defined-only ${BINARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  string(REGEX MATCHALL "[0-9a-f]+ [TDBRVWtdbr] [^\n]+" rows "${dump}")
+  list(TRANSFORM rows REPLACE "^[0-9a-f]+ [A-Za-z] " "")
+endif()
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "could not read the export table of ${BINARY}")
+endif()
+
+set(exported "")
+foreach(name IN LISTS rows)
+  if(NOT name MATCHES "^_Z")  # C++ names are checked elsewhere
+    list(APPEND exported ${name})
+  endif()
+endforeach()
+
+set(missing ${expected})
+list(REMOVE_ITEM missing ${exported})
+set(extra ${exported})
+list(REMOVE_ITEM extra ${expected})
+list(LENGTH expected expected_count)
+if(missing OR extra)
+  message(FATAL_ERROR "export table differs from the list\n  missing: ${missing}\n  unexpected: ${extra}")
+endif()
+message(STATUS "${expected_count} plain names exported, no others")
