@@ -50,7 +50,11 @@ TOTAL_PASSED=0
 TOTAL_FAILED=0
 test_preset() {
   local preset=$1 log_file=build/$1/ctest.log
-  build_preset "$preset"
+  if ! build_preset "$preset"; then
+    SUMMARY+=("$preset: 0 passed, 1 failed" "  (the build failed)")
+    TOTAL_FAILED=$((TOTAL_FAILED + 1))
+    return
+  fi
   log "Testing $preset"
   local status=0
   ctest --preset "$preset" 2>&1 | tee "$log_file" || status=$?
