@@ -21,6 +21,7 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/tskbaseConfigVersion.cmake
   DESTINATION ${TSKBASE_CMAKE_DIR})
 
+file(RELATIVE_PATH TSKBASE_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 configure_file(cmake/tskbase.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tskbase.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tskbase.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
