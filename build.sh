@@ -12,7 +12,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev    # native and sanitizer builds
   libgtest-dev googletest libbenchmark-dev          # tests and benchmarks
   g++-mingw-w64-x86-64 wine wine64                  # Windows cross build, tests under Wine
-  binutils file pkgconf
+  binutils file pkgconf clang-format
 )
 
 log() { printf '\n### %s\n' "$*"; }

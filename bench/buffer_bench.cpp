@@ -245,6 +245,6 @@ void BM_UnpackInline(benchmark::State& state) {
 }
 BENCHMARK(BM_UnpackInline)->Apply(recordSizes);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -18,7 +18,7 @@ std::string narrowed(const tsk_wchar_t* text) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 void demo::packedBuffers() {
   heading("Packed buffers: a record of mixed fields");
@@ -69,13 +69,12 @@ void demo::packedBuffers() {
   n = 3;
   const tsk_status status = buffer_unpackStringArray(&p, p, &n, 16, &tagSlots[0][0]);
 
-  std::printf("\nread back (status %u, %zu bytes):\n", status,
-              static_cast<size_t>(p - buf.data()));
-  std::printf("  id       %d\n  name     %s\n  unit     %s\n  reading  %.3f\n  samples ",
-              idOut, nameOut, narrowed(unitOut).c_str(), readingOut);
+  std::printf("\nread back (status %u, %zu bytes):\n", status, static_cast<size_t>(p - buf.data()));
+  std::printf("  id       %d\n  name     %s\n  unit     %s\n  reading  %.3f\n  samples ", idOut,
+              nameOut, narrowed(unitOut).c_str(), readingOut);
   for (uint32_t i = 0; i < sampleCount; ++i) {
     std::printf(" %d", samplesOut[i]);
   }
-  std::printf("\n  tags     %s, %s (packed from a null pointer), %s\n", tagSlots[0],
-              tagSlots[1], tagSlots[2]);
+  std::printf("\n  tags     %s, %s (packed from a null pointer), %s\n", tagSlots[0], tagSlots[1],
+              tagSlots[2]);
 }

@@ -17,7 +17,7 @@ void hexDump(const unsigned char* data, size_t size) {
   }
 }
 
-}  // namespace demo
+} // namespace demo
 
 int main() {
   std::printf("tskbase demo\n");

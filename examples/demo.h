@@ -14,6 +14,6 @@ void hexDump(const unsigned char* data, size_t size);
 
 void packedBuffers();
 
-}  // namespace demo
+} // namespace demo
 
-#endif  // TSKBASE_EXAMPLES_DEMO_H
+#endif // TSKBASE_EXAMPLES_DEMO_H

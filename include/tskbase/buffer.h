@@ -62,22 +62,18 @@ TSKBASE_API tsk_status buffer_packDouble(unsigned char** next, unsigned char* po
 TSKBASE_API tsk_status buffer_unpackChar(unsigned char** next, unsigned char* pos, char* value);
 TSKBASE_API tsk_status buffer_unpackUChar(unsigned char** next, unsigned char* pos,
                                           unsigned char* value);
-TSKBASE_API tsk_status buffer_unpackShort(unsigned char** next, unsigned char* pos,
-                                          int16_t* value);
+TSKBASE_API tsk_status buffer_unpackShort(unsigned char** next, unsigned char* pos, int16_t* value);
 TSKBASE_API tsk_status buffer_unpackUShort(unsigned char** next, unsigned char* pos,
                                            uint16_t* value);
 TSKBASE_API tsk_status buffer_unpackWChar(unsigned char** next, unsigned char* pos,
                                           tsk_wchar_t* value);
 TSKBASE_API tsk_status buffer_unpackInt(unsigned char** next, unsigned char* pos, int32_t* value);
-TSKBASE_API tsk_status buffer_unpackUInt(unsigned char** next, unsigned char* pos,
-                                         uint32_t* value);
-TSKBASE_API tsk_status buffer_unpackLong(unsigned char** next, unsigned char* pos,
-                                         int32_t* value);
+TSKBASE_API tsk_status buffer_unpackUInt(unsigned char** next, unsigned char* pos, uint32_t* value);
+TSKBASE_API tsk_status buffer_unpackLong(unsigned char** next, unsigned char* pos, int32_t* value);
 TSKBASE_API tsk_status buffer_unpackULong(unsigned char** next, unsigned char* pos,
                                           uint32_t* value);
 TSKBASE_API tsk_status buffer_unpackFloat(unsigned char** next, unsigned char* pos, float* value);
-TSKBASE_API tsk_status buffer_unpackDouble(unsigned char** next, unsigned char* pos,
-                                           double* value);
+TSKBASE_API tsk_status buffer_unpackDouble(unsigned char** next, unsigned char* pos, double* value);
 TSKBASE_API tsk_status buffer_unpackUint64(unsigned char** next, unsigned char* pos,
                                            uint64_t* value);
 
@@ -98,8 +94,7 @@ TSKBASE_API uint32_t buffer_packedSizeDouble(void);
 
 /* Packs count = length + 1 (0 for a null `str`) and the bytes, terminator
  * included. An empty string takes 5 bytes, a null string 4. */
-TSKBASE_API tsk_status buffer_packString(unsigned char** next, unsigned char* pos,
-                                         const char* str);
+TSKBASE_API tsk_status buffer_packString(unsigned char** next, unsigned char* pos, const char* str);
 /* As buffer_packString, counting 16-bit units. */
 TSKBASE_API tsk_status buffer_packWString(unsigned char** next, unsigned char* pos,
                                           const tsk_wchar_t* str);
@@ -141,8 +136,8 @@ TSKBASE_API tsk_status buffer_packUShortArray(unsigned char** next, unsigned cha
                                               uint32_t count, const uint16_t* src);
 TSKBASE_API tsk_status buffer_packWCharArray(unsigned char** next, unsigned char* pos,
                                              uint32_t count, const tsk_wchar_t* src);
-TSKBASE_API tsk_status buffer_packIntArray(unsigned char** next, unsigned char* pos,
-                                           uint32_t count, const int32_t* src);
+TSKBASE_API tsk_status buffer_packIntArray(unsigned char** next, unsigned char* pos, uint32_t count,
+                                           const int32_t* src);
 TSKBASE_API tsk_status buffer_packLongArray(unsigned char** next, unsigned char* pos,
                                             uint32_t count, const int32_t* src);
 TSKBASE_API tsk_status buffer_packULongArray(unsigned char** next, unsigned char* pos,

@@ -78,7 +78,7 @@ uint32_t stringArraySize(uint32_t count, const CharT* const* strings) {
   return size;
 }
 
-}  // namespace
+} // namespace
 
 // Pack. A Char array is the same item as Raw; a WChar array the same as a
 // WString.
@@ -91,8 +91,7 @@ tsk_status buffer_packShortArray(Byte** next, Byte* pos, uint32_t count, const i
 tsk_status buffer_packUShortArray(Byte** next, Byte* pos, uint32_t count, const uint16_t* src) {
   return packArray(next, pos, count, src);
 }
-tsk_status buffer_packWCharArray(Byte** next, Byte* pos, uint32_t count,
-                                 const tsk_wchar_t* src) {
+tsk_status buffer_packWCharArray(Byte** next, Byte* pos, uint32_t count, const tsk_wchar_t* src) {
   return packArray(next, pos, count, src);
 }
 tsk_status buffer_packIntArray(Byte** next, Byte* pos, uint32_t count, const int32_t* src) {

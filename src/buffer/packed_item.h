@@ -126,6 +126,6 @@ inline uint32_t packedArraySize(uint32_t count, uint32_t width) {
   return kCountSize + count * width;
 }
 
-}  // namespace tsk::buffer
+} // namespace tsk::buffer
 
-#endif  // TSKBASE_SRC_BUFFER_PACKED_ITEM_H
+#endif // TSKBASE_SRC_BUFFER_PACKED_ITEM_H

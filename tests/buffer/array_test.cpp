@@ -162,11 +162,11 @@ TEST(BufferStringArray, UnpackFailuresWriteOnlyCompletedSlots) {
   char slots[8];
   std::memset(slots, '#', sizeof slots);
   unsigned char* next = nullptr;
-  uint32_t count = 1;  // fewer slots than strings
+  uint32_t count = 1; // fewer slots than strings
   EXPECT_EQ(buffer_unpackStringArray(&next, buf.data(), &count, 4, slots), TSK_FAIL);
   EXPECT_EQ(slots[0], '#');
 
-  count = 2;  // "toolong" does not fit a stride of 4
+  count = 2; // "toolong" does not fit a stride of 4
   EXPECT_EQ(buffer_unpackStringArray(&next, buf.data(), &count, 4, slots), TSK_FAIL);
   EXPECT_STREQ(slots, "a");
   EXPECT_EQ(slots[4], '#');
@@ -202,4 +202,4 @@ TEST(BufferStringArray, WideRoundTrip) {
   EXPECT_EQ(slots[2][0], 'x');
 }
 
-}  // namespace
+} // namespace

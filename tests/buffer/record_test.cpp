@@ -65,4 +65,4 @@ TEST(BufferRecord, SizeFunctionsBoundWhatPackingWrites) {
   EXPECT_EQ(nullOut, '#');
 }
 
-}  // namespace
+} // namespace

@@ -21,14 +21,14 @@ TEST(BufferScalar, StoresLittleEndianBytesAndAdvancesByWidth) {
   ASSERT_EQ(buffer_packLong(&p, p, 0x01020304), TSK_OK);
   ASSERT_EQ(buffer_packWChar(&p, p, 0x20AC), TSK_OK);
   EXPECT_EQ(p, buf.at(13));
-  EXPECT_EQ(buf.head(13), bytes({0x01, 0, 0, 0, 0xFE, 0xFF, 0xAB, 0x04, 0x03, 0x02, 0x01, 0xAC,
-                                 0x20}));
+  EXPECT_EQ(buf.head(13),
+            bytes({0x01, 0, 0, 0, 0xFE, 0xFF, 0xAB, 0x04, 0x03, 0x02, 0x01, 0xAC, 0x20}));
   EXPECT_TRUE(buf.untouched(13, 32));
 }
 
 TEST(BufferScalar, RoundTripsEveryTypeAtUnalignedPositions) {
   ByteBuffer buf;
-  unsigned char* p = buf.at(1);  // deliberately misaligned
+  unsigned char* p = buf.at(1); // deliberately misaligned
   ASSERT_EQ(buffer_packChar(&p, p, 'x'), TSK_OK);
   ASSERT_EQ(buffer_packUShort(&p, p, 0xBEEF), TSK_OK);
   ASSERT_EQ(buffer_packUInt(&p, p, 0xDEADBEEFu), TSK_OK);
@@ -112,9 +112,9 @@ TEST(BufferString, PacksCountTerminatorAndTellsNullFromEmpty) {
   ASSERT_EQ(buffer_packString(&p, p, ""), TSK_OK);
   ASSERT_EQ(buffer_packString(&p, p, nullptr), TSK_OK);
   EXPECT_EQ(p, buf.at(17));
-  EXPECT_EQ(buf.head(17), bytes({4, 0, 0, 0, 'a', 'b', 'c', 0,  // "abc"
-                                 1, 0, 0, 0, 0,                 // ""
-                                 0, 0, 0, 0}));                 // null
+  EXPECT_EQ(buf.head(17), bytes({4, 0, 0, 0, 'a', 'b', 'c', 0, // "abc"
+                                 1, 0, 0, 0, 0,                // ""
+                                 0, 0, 0, 0}));                // null
 }
 
 TEST(BufferString, WideStringCountsUnits) {
@@ -208,4 +208,4 @@ TEST(BufferRaw, PacksBytesAndRejectsNullDataWithACount) {
   EXPECT_EQ(std::memcmp(chars, data, 6), 0);
 }
 
-}  // namespace
+} // namespace

@@ -25,4 +25,4 @@ TEST(Exports, EveryPlainNameResolvesAtRunTime) {
   EXPECT_TRUE(missing.empty()) << missing.size() << " missing, first: " << missing.front();
 }
 
-}  // namespace
+} // namespace

@@ -12,7 +12,7 @@ namespace tsk::test {
 inline constexpr unsigned char kUntouched = 0xCC;
 
 class ByteBuffer {
- public:
+public:
   explicit ByteBuffer(size_t size = 256) : bytes_(size, kUntouched) {}
 
   unsigned char* data() { return bytes_.data(); }
@@ -33,14 +33,12 @@ class ByteBuffer {
     return true;
   }
 
- private:
+private:
   std::vector<unsigned char> bytes_;
 };
 
-inline std::vector<unsigned char> bytes(std::initializer_list<unsigned char> list) {
-  return list;
-}
+inline std::vector<unsigned char> bytes(std::initializer_list<unsigned char> list) { return list; }
 
-}  // namespace tsk::test
+} // namespace tsk::test
 
-#endif  // TSKBASE_TESTS_SUPPORT_BYTE_BUFFER_H
+#endif // TSKBASE_TESTS_SUPPORT_BYTE_BUFFER_H

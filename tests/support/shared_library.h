@@ -14,7 +14,7 @@
 namespace tsk::test {
 
 class SharedLibrary {
- public:
+public:
   explicit SharedLibrary(const std::string& path) {
 #if defined(_WIN32)
     handle_ = LoadLibraryA(path.c_str());
@@ -44,10 +44,10 @@ class SharedLibrary {
 #endif
   }
 
- private:
+private:
   void* handle_ = nullptr;
 };
 
-}  // namespace tsk::test
+} // namespace tsk::test
 
-#endif  // TSKBASE_TESTS_SUPPORT_SHARED_LIBRARY_H
+#endif // TSKBASE_TESTS_SUPPORT_SHARED_LIBRARY_H
