@@ -209,6 +209,80 @@ TSKBASE_API uint32_t buffer_packedArraySizeString(uint32_t count, const char* co
 TSKBASE_API uint32_t buffer_packedArraySizeWString(uint32_t count,
                                                    const tsk_wchar_t* const* strings);
 
+/* ---- Padded fields --------------------------------------------------------
+ * A padded field keeps the items behind it at fixed offsets: a signed 32-bit
+ * count, a signed 32-bit field width, then `count` elements, and the field
+ * occupies 8 + width * element-width bytes whatever the count. The places
+ * behind the stored elements are neither written nor read: they keep what the
+ * buffer held. There are no size functions; the size is the formula above.
+ *
+ * A field never reaches outside itself: a pack whose count or width is
+ * negative, or whose count exceeds the width, fails without writing, and so
+ * does an unpack that meets such a stored field. */
+
+/* Packs `count` elements of `src` into a field `width` elements wide; `src`
+ * may be null only when count is 0. next = pos + 8 + width * element-width. */
+TSKBASE_API tsk_status buffer_packCharPaddedArray(unsigned char** next, unsigned char* pos,
+                                                  int32_t count, int32_t width, const char* src);
+TSKBASE_API tsk_status buffer_packShortPaddedArray(unsigned char** next, unsigned char* pos,
+                                                   int32_t count, int32_t width,
+                                                   const int16_t* src);
+TSKBASE_API tsk_status buffer_packUShortPaddedArray(unsigned char** next, unsigned char* pos,
+                                                    int32_t count, int32_t width,
+                                                    const uint16_t* src);
+TSKBASE_API tsk_status buffer_packWCharPaddedArray(unsigned char** next, unsigned char* pos,
+                                                   int32_t count, int32_t width,
+                                                   const tsk_wchar_t* src);
+TSKBASE_API tsk_status buffer_packIntPaddedArray(unsigned char** next, unsigned char* pos,
+                                                 int32_t count, int32_t width, const int32_t* src);
+TSKBASE_API tsk_status buffer_packLongPaddedArray(unsigned char** next, unsigned char* pos,
+                                                  int32_t count, int32_t width, const int32_t* src);
+TSKBASE_API tsk_status buffer_packULongPaddedArray(unsigned char** next, unsigned char* pos,
+                                                   int32_t count, int32_t width,
+                                                   const uint32_t* src);
+TSKBASE_API tsk_status buffer_packFloatPaddedArray(unsigned char** next, unsigned char* pos,
+                                                   int32_t count, int32_t width, const float* src);
+TSKBASE_API tsk_status buffer_packDoublePaddedArray(unsigned char** next, unsigned char* pos,
+                                                    int32_t count, int32_t width,
+                                                    const double* src);
+
+/* Packs a string with its terminator into a field `width` characters wide
+ * (terminator place included). Unlike buffer_packString, a null string
+ * fails: the field always holds a string. */
+TSKBASE_API tsk_status buffer_packPaddedString(unsigned char** next, unsigned char* pos,
+                                               int32_t width, const char* str);
+TSKBASE_API tsk_status buffer_packPaddedWString(unsigned char** next, unsigned char* pos,
+                                                int32_t width, const tsk_wchar_t* str);
+
+/* *count holds the room of `dest` in elements on entry and the stored count
+ * on success. `dest` may be null only when the stored count is 0. The whole
+ * field is skipped: next = pos + 8 + width * element-width. */
+TSKBASE_API tsk_status buffer_unpackCharPaddedArray(unsigned char** next, unsigned char* pos,
+                                                    int32_t* count, char* dest);
+TSKBASE_API tsk_status buffer_unpackShortPaddedArray(unsigned char** next, unsigned char* pos,
+                                                     int32_t* count, int16_t* dest);
+TSKBASE_API tsk_status buffer_unpackUShortPaddedArray(unsigned char** next, unsigned char* pos,
+                                                      int32_t* count, uint16_t* dest);
+TSKBASE_API tsk_status buffer_unpackWCharPaddedArray(unsigned char** next, unsigned char* pos,
+                                                     int32_t* count, tsk_wchar_t* dest);
+TSKBASE_API tsk_status buffer_unpackIntPaddedArray(unsigned char** next, unsigned char* pos,
+                                                   int32_t* count, int32_t* dest);
+TSKBASE_API tsk_status buffer_unpackLongPaddedArray(unsigned char** next, unsigned char* pos,
+                                                    int32_t* count, int32_t* dest);
+TSKBASE_API tsk_status buffer_unpackULongPaddedArray(unsigned char** next, unsigned char* pos,
+                                                     int32_t* count, uint32_t* dest);
+TSKBASE_API tsk_status buffer_unpackFloatPaddedArray(unsigned char** next, unsigned char* pos,
+                                                     int32_t* count, float* dest);
+TSKBASE_API tsk_status buffer_unpackDoublePaddedArray(unsigned char** next, unsigned char* pos,
+                                                      int32_t* count, double* dest);
+
+/* Unpacks a padded string, terminator included, into `dest`, which must have
+ * room for the field width the writer used. */
+TSKBASE_API tsk_status buffer_unpackPaddedString(unsigned char** next, unsigned char* pos,
+                                                 char* dest);
+TSKBASE_API tsk_status buffer_unpackPaddedWString(unsigned char** next, unsigned char* pos,
+                                                  tsk_wchar_t* dest);
+
 TSKBASE_EXTERN_C_END
 
 #endif /* TSKBASE_BUFFER_H */
