@@ -283,6 +283,54 @@ TSKBASE_API tsk_status buffer_unpackPaddedString(unsigned char** next, unsigned 
 TSKBASE_API tsk_status buffer_unpackPaddedWString(unsigned char** next, unsigned char* pos,
                                                   tsk_wchar_t* dest);
 
+/* ---- Allocating unpack ----------------------------------------------------
+ * These unpackers read a counted item into memory that they allocate from
+ * the C runtime heap, so the caller need not know the length beforehand. A
+ * single block holds exactly the stored elements (a string's terminator only
+ * because the item holds it) and is released with osUtil_freeMemory or
+ * string_freeA; a stored count of 0 gives a null block. A string array is a
+ * block of string pointers, each a block as above or null for a string packed
+ * from a null pointer, released with stringArray_destroyA (or W) and the
+ * count that came back.
+ *
+ * The count variable is an output only. On failure (a null argument, or an
+ * allocation that failed) nothing is written and nothing is leaked. */
+
+TSKBASE_API tsk_status buffer_unpackRawAlloc(unsigned char** next, unsigned char* pos,
+                                             uint32_t* count, void** block);
+TSKBASE_API tsk_status buffer_unpackCharArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                   uint32_t* count, char** block);
+TSKBASE_API tsk_status buffer_unpackShortArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                    uint32_t* count, int16_t** block);
+TSKBASE_API tsk_status buffer_unpackUShortArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                     uint32_t* count, uint16_t** block);
+TSKBASE_API tsk_status buffer_unpackWCharArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                    uint32_t* count, tsk_wchar_t** block);
+TSKBASE_API tsk_status buffer_unpackIntArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                  uint32_t* count, int32_t** block);
+TSKBASE_API tsk_status buffer_unpackLongArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                   uint32_t* count, int32_t** block);
+TSKBASE_API tsk_status buffer_unpackULongArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                    uint32_t* count, uint32_t** block);
+TSKBASE_API tsk_status buffer_unpackFloatArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                    uint32_t* count, float** block);
+TSKBASE_API tsk_status buffer_unpackDoubleArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                     uint32_t* count, double** block);
+
+/* A string of the stored characters, terminator included; null for a string
+ * packed from a null pointer. */
+TSKBASE_API tsk_status buffer_unpackStringAlloc(unsigned char** next, unsigned char* pos,
+                                                char** str);
+TSKBASE_API tsk_status buffer_unpackWStringAlloc(unsigned char** next, unsigned char* pos,
+                                                 tsk_wchar_t** str);
+
+/* A string array of *count members; an empty stored array gives a null array
+ * and count 0. */
+TSKBASE_API tsk_status buffer_unpackStringArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                     uint32_t* count, char*** array);
+TSKBASE_API tsk_status buffer_unpackWStringArrayAlloc(unsigned char** next, unsigned char* pos,
+                                                      uint32_t* count, tsk_wchar_t*** array);
+
 TSKBASE_EXTERN_C_END
 
 #endif /* TSKBASE_BUFFER_H */

@@ -1,6 +1,7 @@
 /* Includes every plain-function header from C and calls into each family. */
 #include "tskbase/buffer.h"
 #include "tskbase/common.h"
+#include "tskbase/string_array.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -34,8 +35,20 @@ static void buffer_family(void) {
   CHECK(buffer_packInt(NULL, buf, 1) == TSK_FAIL);
 }
 
+static void string_array_family(void) {
+  char** array = NULL;
+  uint32_t count = 0;
+  uint32_t index = 0;
+
+  CHECK(stringArray_addMemberCopyA(&array, &count, "alpha") == TSK_OK);
+  CHECK(stringArray_addMemberCopyA(&array, &count, "beta") == TSK_OK);
+  CHECK(stringArray_findMemberA(array, count, "beta", &index) == TSK_OK && index == 1u);
+  CHECK(stringArray_destroyA(&array, &count) == TSK_OK && array == NULL && count == 0u);
+}
+
 int main(void) {
   buffer_family();
+  string_array_family();
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);
     return 1;
