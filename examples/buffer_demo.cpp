@@ -1,5 +1,6 @@
 // Packs a record of mixed fields, dumps its bytes and reads it back.
 #include "tskbase/buffer.h"
+#include "tskbase/string_array.h"
 
 #include <cstdio>
 #include <string>
@@ -77,4 +78,38 @@ void demo::packedBuffers() {
   }
   std::printf("\n  tags     %s, %s (packed from a null pointer), %s\n", tagSlots[0], tagSlots[1],
               tagSlots[2]);
+}
+
+void demo::paddedAndAllocated() {
+  heading("Packed buffers: padded fields and allocating unpack");
+
+  // A fixed-width record: the padded name field keeps `score` at offset 24
+  // whatever the name's length.
+  std::vector<unsigned char> record(28, 0);
+  unsigned char* p = record.data();
+  buffer_packPaddedString(&p, p, 16, "Ada");
+  buffer_packInt(&p, p, 97);
+  std::printf("fixed-width record (name field 16 wide, score at offset %zu):\n",
+              static_cast<size_t>(p - record.data()) - 4);
+  hexDump(record.data(), record.size());
+
+  // A string array unpacked into memory that the library allocates and the
+  // caller releases through the library.
+  const char* const words[] = {"alpha", nullptr, "gamma", ""};
+  std::vector<unsigned char> buf(buffer_packedArraySizeString(4, words));
+  p = buf.data();
+  buffer_packStringArray(&p, p, 4, words);
+
+  char** array = nullptr;
+  uint32_t count = 0;
+  p = buf.data();
+  buffer_unpackStringArrayAlloc(&p, p, &count, &array);
+  std::printf("\nunpacked %u strings into library-allocated memory:", count);
+  for (uint32_t i = 0; i < count; ++i) {
+    std::printf(" %s", array[i] == nullptr ? "(null)" : array[i][0] == 0 ? "\"\"" : array[i]);
+  }
+  stringArray_removeNullsA(array, &count);
+  std::printf("\nwithout nulls: %u strings", count);
+  stringArray_destroyA(&array, &count);
+  std::printf("; released: array %s, count %u\n", array == nullptr ? "null" : "set", count);
 }
