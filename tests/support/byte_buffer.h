@@ -12,7 +12,7 @@ namespace tsk::test {
 inline constexpr unsigned char kUntouched = 0xCC;
 
 class ByteBuffer {
- public:
+public:
   explicit ByteBuffer(size_t size = 256) : bytes_(size, kUntouched) {}
 
   unsigned char* data() { return bytes_.data(); }
@@ -33,7 +33,7 @@ class ByteBuffer {
     return true;
   }
 
- private:
+private:
   std::vector<unsigned char> bytes_;
 };
 
@@ -41,6 +41,6 @@ inline std::vector<unsigned char> bytes(std::initializer_list<unsigned char> lis
   return list;
 }
 
-}  // namespace tsk::test
+} // namespace tsk::test
 
-#endif  // TSKBASE_TESTS_SUPPORT_BYTE_BUFFER_H
+#endif // TSKBASE_TESTS_SUPPORT_BYTE_BUFFER_H

@@ -14,7 +14,7 @@
 namespace tsk::test {
 
 class SharedLibrary {
- public:
+public:
   explicit SharedLibrary(const std::string& path) {
 #if defined(_WIN32)
     handle_ = LoadLibraryA(path.c_str());
@@ -34,7 +34,9 @@ class SharedLibrary {
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-  bool loaded() const { return handle_ != nullptr; }
+  bool loaded() const {
+    return handle_ != nullptr;
+  }
 
   void* find(const char* name) const {
 #if defined(_WIN32)
@@ -44,10 +46,10 @@ class SharedLibrary {
 #endif
   }
 
- private:
+private:
   void* handle_ = nullptr;
 };
 
-}  // namespace tsk::test
+} // namespace tsk::test
 
-#endif  // TSKBASE_TESTS_SUPPORT_SHARED_LIBRARY_H
+#endif // TSKBASE_TESTS_SUPPORT_SHARED_LIBRARY_H
