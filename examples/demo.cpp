@@ -22,5 +22,7 @@ void hexDump(const unsigned char* data, size_t size) {
 int main() {
   std::printf("tskbase demo\n");
   demo::packedBuffers();
+  demo::guids();
+  demo::referenceCounting();
   return 0;
 }

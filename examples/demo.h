@@ -13,6 +13,8 @@ void heading(const char* title);
 void hexDump(const unsigned char* data, size_t size);
 
 void packedBuffers();
+void guids();
+void referenceCounting();
 
 }  // namespace demo
 
