@@ -103,3 +103,5 @@ void ListFindLast(benchmark::State& state) {
 BENCHMARK(ListFindLast)->Arg(16)->Arg(1024);
 
 } // namespace
+
+BENCHMARK_MAIN();
