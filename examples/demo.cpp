@@ -23,5 +23,7 @@ int main() {
   std::printf("tskbase demo\n");
   demo::packedBuffers();
   demo::paddedAndAllocated();
+  demo::guids();
+  demo::referenceCounting();
   return 0;
 }

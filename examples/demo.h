@@ -14,6 +14,8 @@ void hexDump(const unsigned char* data, size_t size);
 
 void packedBuffers();
 void paddedAndAllocated();
+void guids();
+void referenceCounting();
 
 } // namespace demo
 

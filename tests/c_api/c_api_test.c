@@ -1,7 +1,11 @@
 /* Includes every plain-function header from C and calls into each family. */
 #include "tskbase/buffer.h"
 #include "tskbase/common.h"
+#include "tskbase/guid.h"
+#include "tskbase/linked_list.h"
+#include "tskbase/password.h"
 #include "tskbase/string_array.h"
+#include "tskbase/tskassert.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -46,9 +50,55 @@ static void string_array_family(void) {
   CHECK(stringArray_destroyA(&array, &count) == TSK_OK && array == NULL && count == 0u);
 }
 
+struct node {
+  int32_t id;
+  struct node* next;
+};
+
+static int32_t take_failure(const char* expression, const char* file, int32_t line,
+                            int32_t* debug_break) {
+  (void)expression;
+  (void)file;
+  (void)line;
+  (void)debug_break;
+  return 1;
+}
+
+static void core_families(void) {
+  tsk_guid guid;
+  tsk_guid parsed;
+  tsk_wchar_t text[39];
+  struct node a = {1, NULL}, b = {2, NULL};
+  void* head = &a;
+  void* found = NULL;
+  uint32_t count = 0;
+  char password[DLM_PASSWORD_LENGTH + 1];
+
+  CHECK(guid_create(&guid) == 1);
+  CHECK(guid_guidToString(&guid, GUID_FLAG_BRACES, text, 39) == TSK_OK);
+  CHECK(guid_isValidGuid(text) == 1);
+  CHECK(guid_stringToGuid(text, &parsed) == TSK_OK);
+  CHECK(memcmp(&guid, &parsed, sizeof guid) == 0);
+
+  CHECK(linkedList_append(head, offsetof(struct node, next), &b) == TSK_OK);
+  CHECK(linkedList_length(head, offsetof(struct node, next), &count) == TSK_OK && count == 2u);
+  CHECK(linkedList_getByInt(head, offsetof(struct node, next), offsetof(struct node, id), 2,
+                            &found) == TSK_OK);
+  CHECK(found == &b);
+
+  dlmPassword(password);
+  CHECK(strlen(password) == DLM_PASSWORD_LENGTH);
+
+  CHECK(tskassert_set_hook(take_failure) == NULL);
+  TSK_ASSERT(count == 3u);
+  CHECK(tskassert_set_hook(NULL) == take_failure);
+  CHECK(tskassert_set_mode(TSKASSERT_MODE_QUERY) == TSKASSERT_MODE_DEFAULT);
+}
+
 int main(void) {
   buffer_family();
   string_array_family();
+  core_families();
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);
     return 1;

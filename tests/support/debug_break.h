@@ -1,0 +1,45 @@
+// Lets a test process survive a debugger break: each break writes "debug
+// break" to the error stream and execution continues behind it.
+#ifndef TSKBASE_TESTS_SUPPORT_DEBUG_BREAK_H
+#define TSKBASE_TESTS_SUPPORT_DEBUG_BREAK_H
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <cstdio>
+#else
+#include <signal.h>
+#include <unistd.h>
+#endif
+
+namespace tsk::test {
+
+inline constexpr char kDebugBreakNote[] = "debug break\n";
+
+#if defined(_WIN32)
+inline LONG CALLBACK continueAfterBreakpoint(EXCEPTION_POINTERS* info) {
+  if (info->ExceptionRecord->ExceptionCode != EXCEPTION_BREAKPOINT) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  std::fputs(kDebugBreakNote, stderr);
+  std::fflush(stderr);
+  // Step over the int3 if the context still points at it.
+  if (*reinterpret_cast<const unsigned char*>(info->ContextRecord->Rip) == 0xCC) {
+    ++info->ContextRecord->Rip;
+  }
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+inline void catchDebugBreaks() { AddVectoredExceptionHandler(1, &continueAfterBreakpoint); }
+#else
+inline void noteTrap(int) {
+  const ssize_t written = write(STDERR_FILENO, kDebugBreakNote, sizeof kDebugBreakNote - 1);
+  (void)written;
+}
+
+inline void catchDebugBreaks() { signal(SIGTRAP, &noteTrap); }
+#endif
+
+} // namespace tsk::test
+
+#endif // TSKBASE_TESTS_SUPPORT_DEBUG_BREAK_H
