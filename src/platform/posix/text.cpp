@@ -146,13 +146,12 @@ private:
   size_t count_ = 0;
 };
 
-// Runs iconv over the whole input in chunks. An input sequence that cannot
-// be converted becomes `replacement` and is skipped: `skip` elements of
-// input (one byte, or one unit or surrogate pair). Returns false on lack of
-// room.
-template <typename In, typename Out, typename Skip>
-bool iconvAll(iconv_t cd, const In* src, size_t length, Output<Out>& out, Out replacement,
-              Skip skip) {
+// Runs iconv over the whole input in chunks. An input element that cannot
+// be converted becomes `replacement` and is skipped: one per byte, or one per
+// UTF-16 unit, so that a character outside the BMP that the codeset lacks
+// becomes two, as on Windows. Returns false on lack of room.
+template <typename In, typename Out>
+bool iconvAll(iconv_t cd, const In* src, size_t length, Output<Out>& out, Out replacement) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* in = const_cast<char*>(reinterpret_cast<const char*>(src));
   size_t inLeft = length * sizeof(In);
@@ -179,9 +178,8 @@ bool iconvAll(iconv_t cd, const In* src, size_t length, Output<Out>& out, Out re
       if (!out.put(&replacement, 1)) {
         return false;
       }
-      const size_t n = skip(reinterpret_cast<const In*>(in), inLeft / sizeof(In)) * sizeof(In);
-      in += n;
-      inLeft -= n;
+      in += sizeof(In);
+      inLeft -= sizeof(In);
     }
   }
   return true;
@@ -324,8 +322,7 @@ int multiByteToWide(unsigned codePage, const char* src, int length, tsk_wchar_t*
   }
   Output<tsk_wchar_t> output(out, static_cast<size_t>(capacity));
   const bool ok = iconvAll(t_iconv.toWide(), src, static_cast<size_t>(n), output,
-                           static_cast<tsk_wchar_t>(text::kReplacementChar),
-                           [](const char*, size_t) { return size_t{1}; });
+                           static_cast<tsk_wchar_t>(text::kReplacementChar));
   return result(ok, output.count());
 }
 
@@ -346,11 +343,7 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
     return 0;
   }
   Output<char> output(out, static_cast<size_t>(capacity));
-  const bool ok = iconvAll(
-      t_iconv.fromWide(), src, static_cast<size_t>(n), output, '?',
-      [](const tsk_wchar_t* s, size_t left) -> size_t {
-        return left >= 2 && text::isHighSurrogate(s[0]) && text::isLowSurrogate(s[1]) ? 2 : 1;
-      });
+  const bool ok = iconvAll(t_iconv.fromWide(), src, static_cast<size_t>(n), output, '?');
   return result(ok, output.count());
 }
 
