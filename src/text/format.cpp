@@ -406,7 +406,9 @@ size_t crossConvert(const tsk_wchar_t* s, int limit, Converted<char>& store, cha
     i += static_cast<size_t>(units);
   }
   out = store.reserve(bytes.size());
-  std::memcpy(out, bytes.data(), bytes.size());
+  if (!bytes.empty()) {
+    std::memcpy(out, bytes.data(), bytes.size());
+  }
   return bytes.size();
 }
 
@@ -439,7 +441,9 @@ size_t crossConvert(const char* s, int limit, Converted<tsk_wchar_t>& store, tsk
     p = next;
   }
   out = store.reserve(units.size());
-  std::memcpy(out, units.data(), units.size() * sizeof(tsk_wchar_t));
+  if (!units.empty()) {
+    std::memcpy(out, units.data(), units.size() * sizeof(tsk_wchar_t));
+  }
   return units.size();
 }
 
