@@ -3,6 +3,7 @@
 // at a time (SSE2 where the target has it, 64-bit words otherwise).
 #include "utf.h"
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -96,7 +97,9 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
   size_t i = 0;
   size_t o = 0;
   while (i < n) {
-    if (n - i >= 16) {
+    // Blocks are tried only at an ASCII byte, so that runs of multibyte
+    // characters do not pay for them.
+    if (s[i] < 0x80 && n - i >= 16) {
       const unsigned ascii = asciiPrefix16(s + i);
       if (ascii == 16 && (!kWrite || cap - o >= 16)) {
         if constexpr (kWrite) {
@@ -131,6 +134,35 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
       ++o;
       continue;
     }
+    // Two- and three-byte characters first, inline; everything else
+    // (four bytes, ill-formed input) through the full decoder.
+    if (b0 >= 0xC2 && b0 < 0xE0 && n - i >= 2 && isContinuation(s[i + 1])) {
+      if constexpr (kWrite) {
+        if (o == cap) {
+          return {o, false};
+        }
+        d[o] = static_cast<tsk_wchar_t>(((b0 & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+      }
+      i += 2;
+      ++o;
+      continue;
+    }
+    if (b0 >= 0xE0 && b0 < 0xF0 && n - i >= 3) {
+      const unsigned b1 = s[i + 1];
+      const unsigned b2 = s[i + 2];
+      const unsigned code = ((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+      if (isContinuation(b1) && isContinuation(b2) && code >= 0x800 && !isSurrogate(code)) {
+        if constexpr (kWrite) {
+          if (o == cap) {
+            return {o, false};
+          }
+          d[o] = static_cast<tsk_wchar_t>(code);
+        }
+        i += 3;
+        ++o;
+        continue;
+      }
+    }
     const Utf8Char c = decodeUtf8(s + i, n - i);
     i += c.length;
     if (c.code >= 0x10000) {
@@ -161,7 +193,7 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
   size_t i = 0;
   size_t o = 0;
   while (i < n) {
-    if (n - i >= 16) {
+    if (s[i] < 0x80 && n - i >= 16) {
       const unsigned ascii = asciiPrefixUnits16(s + i);
       if (ascii == 16 && (!kWrite || cap - o >= 16)) {
         if constexpr (kWrite) {
@@ -186,6 +218,17 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
     }
     char32_t code = s[i];
     ++i;
+    if (code < 0x800 && code >= 0x80) {
+      if constexpr (kWrite) {
+        if (cap - o < 2) {
+          return {o, false};
+        }
+        d[o] = static_cast<unsigned char>(0xC0 | (code >> 6));
+        d[o + 1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+      }
+      o += 2;
+      continue;
+    }
     if (isSurrogate(code)) {
       if (isHighSurrogate(code) && i < n && isLowSurrogate(s[i])) {
         code = 0x10000 + ((code - 0xD800) << 10) + (s[i] - 0xDC00u);
@@ -227,6 +270,32 @@ size_t wideLength(const tsk_wchar_t* str) {
   }
 }
 
+#if defined(__SSE2__)
+
+// Scans aligned 16-byte blocks once the position is aligned. An aligned
+// block never crosses a page, so reading the units behind the terminator in
+// the same block is safe, though AddressSanitizer would flag it.
+__attribute__((no_sanitize_address)) size_t wideLength(const tsk_wchar_t* str, size_t max) {
+  size_t n = 0;
+  for (; n < max && (reinterpret_cast<uintptr_t>(str + n) & 15) != 0; ++n) {
+    if (str[n] == 0) {
+      return n;
+    }
+  }
+  const __m128i zero = _mm_setzero_si128();
+  for (; n < max; n += 8) {
+    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(str + n));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)));
+    if (mask != 0) {
+      const size_t end = n + static_cast<size_t>(__builtin_ctz(mask)) / 2;
+      return end < max ? end : max;
+    }
+  }
+  return max;
+}
+
+#else
+
 size_t wideLength(const tsk_wchar_t* str, size_t max) {
   size_t n = 0;
   while (n < max && str[n] != 0) {
@@ -235,71 +304,7 @@ size_t wideLength(const tsk_wchar_t* str, size_t max) {
   return n;
 }
 
-Utf8Char decodeUtf8(const unsigned char* s, size_t avail) {
-  const unsigned b0 = s[0];
-  if (b0 < 0x80) {
-    return {b0, 1, true};
-  }
-  if (b0 < 0xC2 || b0 > 0xF4) {
-    return {kReplacementChar, 1, false};
-  }
-  if (b0 < 0xE0) {
-    if (avail >= 2 && isContinuation(s[1])) {
-      return {((b0 & 0x1Fu) << 6) | (s[1] & 0x3Fu), 2, true};
-    }
-    return {kReplacementChar, 1, false};
-  }
-  // The second byte's range excludes overlong forms (E0, F0), surrogates
-  // (ED) and values above U+10FFFF (F4).
-  unsigned lo = 0x80;
-  unsigned hi = 0xBF;
-  if (b0 == 0xE0) {
-    lo = 0xA0;
-  } else if (b0 == 0xED) {
-    hi = 0x9F;
-  } else if (b0 == 0xF0) {
-    lo = 0x90;
-  } else if (b0 == 0xF4) {
-    hi = 0x8F;
-  }
-  if (avail < 2 || s[1] < lo || s[1] > hi) {
-    return {kReplacementChar, 1, false};
-  }
-  if (avail < 3 || !isContinuation(s[2])) {
-    return {kReplacementChar, 2, false};
-  }
-  if (b0 < 0xF0) {
-    return {((b0 & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu), 3, true};
-  }
-  if (avail < 4 || !isContinuation(s[3])) {
-    return {kReplacementChar, 3, false};
-  }
-  return {((b0 & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu), 4,
-          true};
-}
-
-unsigned encodeUtf8(char32_t code, unsigned char* out) {
-  if (code < 0x80) {
-    out[0] = static_cast<unsigned char>(code);
-    return 1;
-  }
-  if (code < 0x800) {
-    out[0] = static_cast<unsigned char>(0xC0 | (code >> 6));
-    out[1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    return 2;
-  }
-  if (code < 0x10000) {
-    out[0] = static_cast<unsigned char>(0xE0 | (code >> 12));
-    out[1] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<unsigned char>(0xF0 | (code >> 18));
-  out[1] = static_cast<unsigned char>(0x80 | ((code >> 12) & 0x3F));
-  out[2] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
-  out[3] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-  return 4;
-}
+#endif
 
 Transcoded utf8ToUtf16(const char* src, size_t length, tsk_wchar_t* dst, size_t capacity) {
   const auto* s = reinterpret_cast<const unsigned char*>(src);
