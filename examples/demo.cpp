@@ -22,5 +22,6 @@ void hexDump(const unsigned char* data, size_t size) {
 int main() {
   std::printf("tskbase demo\n");
   demo::packedBuffers();
+  demo::stringConversion();
   return 0;
 }
