@@ -61,6 +61,17 @@ Both formatBoth(const char* format, ...) {
   return both;
 }
 
+// The formatter's narrow output alone, for arguments that only a narrow
+// format takes.
+std::string formatNarrow(const char* format, ...) {
+  char buf[1024];
+  va_list args;
+  va_start(args, format);
+  const int n = tsk::text::vformatBounded(buf, sizeof buf, format, args);
+  va_end(args);
+  return n < 0 ? "<error>" : buf;
+}
+
 std::string cFormat(const char* format, ...) {
   char buf[1024];
   va_list args;
@@ -127,7 +138,7 @@ TEST(Format, StarTakesWidthAndPrecisionFromTheArguments) {
   EXPECT_EQ(formatBoth("[%*d]", -5, 42).narrow, "[42   ]"); // negative width: left
   EXPECT_EQ(formatBoth("[%.*f]", 2, 3.14159).narrow, "[3.14]");
   EXPECT_EQ(formatBoth("[%.*f]", -1, 0.5).narrow, "[0.500000]"); // negative: none
-  EXPECT_EQ(formatBoth("[%*.*s]", 6, 2, "abcdef").narrow, "[    ab]");
+  EXPECT_EQ(formatNarrow("[%*.*s]", 6, 2, "abcdef"), "[    ab]");
 }
 
 TEST(Format, TextArgumentsFollowWindowsConventions) {
@@ -156,21 +167,22 @@ TEST(Format, TextArgumentsFollowWindowsConventions) {
 }
 
 TEST(Format, StringWidthPrecisionAndNull) {
-  EXPECT_EQ(formatBoth("[%5s]", "ab").narrow, "[   ab]");
-  EXPECT_EQ(formatBoth("[%-5s]", "ab").narrow, "[ab   ]");
-  EXPECT_EQ(formatBoth("[%05s]", "ab").narrow, "[000ab]");
-  EXPECT_EQ(formatBoth("[%.2s]", "abcdef").narrow, "[ab]");
-  EXPECT_EQ(formatBoth("[%3c]", 'x').narrow, "[  x]");
-  EXPECT_EQ(formatBoth("[%s]", static_cast<const char*>(nullptr)).narrow, "[(null)]");
-  EXPECT_EQ(formatBoth("[%.3s]", static_cast<const char*>(nullptr)).narrow, "[(nu]");
-  EXPECT_EQ(formatBoth("[%S]", static_cast<const tsk_wchar_t*>(nullptr)).narrow, "[(null)]");
-  const Both wideNull = formatBoth("[%S]", static_cast<const char*>(nullptr));
-  EXPECT_EQ(wideNull.wide, TSK_W("[(null)]"));
+  EXPECT_EQ(formatNarrow("[%5s]", "ab"), "[   ab]");
+  EXPECT_EQ(formatNarrow("[%-5s]", "ab"), "[ab   ]");
+  EXPECT_EQ(formatNarrow("[%05s]", "ab"), "[000ab]");
+  EXPECT_EQ(formatNarrow("[%.2s]", "abcdef"), "[ab]");
+  EXPECT_EQ(formatNarrow("[%3c]", 'x'), "[  x]");
+  EXPECT_EQ(formatNarrow("[%s]", static_cast<const char*>(nullptr)), "[(null)]");
+  EXPECT_EQ(formatNarrow("[%.3s]", static_cast<const char*>(nullptr)), "[(nu]");
+  EXPECT_EQ(formatNarrow("[%S]", static_cast<const tsk_wchar_t*>(nullptr)), "[(null)]");
+  tsk_wchar_t w[16];
+  ASSERT_EQ(formatBounded(w, 16, TSK_W("[%S]"), static_cast<const char*>(nullptr)), 8);
+  EXPECT_EQ(WString(w), TSK_W("[(null)]"));
 
   // Precision on an unterminated array: nothing past it is read.
   const char unterminated[3] = {'x', 'y', 'z'};
-  EXPECT_EQ(formatBoth("%.3s", unterminated).narrow, "xyz");
-  EXPECT_EQ(formatBoth("100%% %s", "sure").narrow, "100% sure");
+  EXPECT_EQ(formatNarrow("%.3s", unterminated), "xyz");
+  EXPECT_EQ(formatNarrow("100%% %s", "sure"), "100% sure");
 }
 
 TEST(Format, CrossWidthTextConvertsWithoutSplittingCharacters) {
