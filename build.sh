@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev googletest libbenchmark-dev          # tests and benchmarks
   g++-mingw-w64-x86-64 wine wine64                  # Windows cross build, tests under Wine
   binutils file pkgconf clang-format
+  locales libicu-dev                                # Latin-1 test locale; ICU for the text benchmark
 )
 
 log() { printf '\n### %s\n' "$*"; }
@@ -72,11 +73,48 @@ test_preset() {
   TOTAL_FAILED=$((TOTAL_FAILED + failed))
 }
 
+# The text tests also run under a Latin-1 locale, to show that the narrow
+# encoding follows the locale. Created once; the tests skip without it.
+ensure_latin1_locale() {
+  locale -a 2>/dev/null | grep -qix 'de_DE.iso88591' && return 0
+  log "Generating the de_DE.ISO-8859-1 locale"
+  as_root localedef -i de_DE -f ISO-8859-1 de_DE.ISO-8859-1 ||
+    echo "warning: could not generate de_DE.ISO-8859-1; the Latin-1 tests will be skipped"
+}
+
+# Builds the libFuzzer targets and runs each for a bounded time.
+FUZZ_SECONDS=${FUZZ_SECONDS:-25}
+fuzz_preset() {
+  local preset=$1 passed=0 failed=0
+  build_preset "$preset"
+  for fuzzer in build/"$preset"/bin/*_fuzz; do
+    [ -x "$fuzzer" ] || continue
+    local name corpus
+    name=$(basename "$fuzzer")
+    corpus=build/$preset/corpus/$name
+    mkdir -p "$corpus"
+    log "Fuzzing $name for ${FUZZ_SECONDS} s"
+    if (cd "build/$preset" && "../../$fuzzer" -max_total_time="$FUZZ_SECONDS" \
+      -print_final_stats=1 "corpus/$name") >"build/$preset/$name.log" 2>&1; then
+      passed=$((passed + 1))
+      tail -n 3 "build/$preset/$name.log"
+    else
+      failed=$((failed + 1))
+      tail -n 40 "build/$preset/$name.log"
+    fi
+  done
+  SUMMARY+=("$preset: $passed passed, $failed failed" "  (fuzz targets, ${FUZZ_SECONDS} s each)")
+  TOTAL_PASSED=$((TOTAL_PASSED + passed))
+  TOTAL_FAILED=$((TOTAL_FAILED + failed))
+}
+
 run_tests() {
   trap stop_wine EXIT
+  ensure_latin1_locale
   for preset in linux linux-asan linux-tsan windows; do
     test_preset "$preset"
   done
+  fuzz_preset linux-fuzz
   log "Summary"
   printf '%s\n' "${SUMMARY[@]}"
   echo "total: $TOTAL_PASSED passed, $TOTAL_FAILED failed"

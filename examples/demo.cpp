@@ -25,5 +25,6 @@ int main() {
   demo::paddedAndAllocated();
   demo::guids();
   demo::referenceCounting();
+  demo::stringConversion();
   return 0;
 }

@@ -16,6 +16,7 @@ void packedBuffers();
 void paddedAndAllocated();
 void guids();
 void referenceCounting();
+void stringConversion();
 
 } // namespace demo
 

@@ -5,9 +5,11 @@
 #include "tskbase/linked_list.h"
 #include "tskbase/password.h"
 #include "tskbase/string_array.h"
+#include "tskbase/stringcnv.h"
 #include "tskbase/tskassert.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 static int failures = 0;
@@ -95,10 +97,29 @@ static void core_families(void) {
   CHECK(tskassert_set_mode(TSKASSERT_MODE_QUERY) == TSKASSERT_MODE_DEFAULT);
 }
 
+static void stringcnv_family(void) {
+  static const tsk_wchar_t wide[] = {'h', 'i', 0};
+  tsk_wchar_t w[4];
+  char n[4];
+  char* copy = NULL;
+  const char* members[] = {"a", NULL};
+  tsk_wchar_t** array = NULL;
+
+  CHECK(stringCnv_utf8ToWcs("hi", w, 4) == TSK_OK && w[0] == 'h' && w[2] == 0);
+  CHECK(stringCnv_wcsToUTF8(wide, n, sizeof n) == TSK_OK && strcmp(n, "hi") == 0);
+  CHECK(stringCnv_wcsToMbsAlloc(wide, &copy) == TSK_OK && strcmp(copy, "hi") == 0);
+  free(copy);
+  CHECK(stringCnv_mbspToWcsp(members, 2, &array) == TSK_OK && array[1] == NULL);
+  free(array[0]);
+  free(array);
+  CHECK(stringCnv_tcsToWcs(wide, w, 2) == TSK_FAIL);
+}
+
 int main(void) {
   buffer_family();
   string_array_family();
   core_families();
+  stringcnv_family();
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);
     return 1;

@@ -1,0 +1,36 @@
+// Conversions between the narrow encoding, UTF-8 and UTF-16 for use inside
+// the library. The narrow ("ANSI") encoding is the process's current one.
+//
+// toWide and toNarrow have the contract of Windows' MultiByteToWideChar and
+// WideCharToMultiByte (flags 0, no default character): `length` source
+// elements, or -1 for the whole zero-terminated source with its terminator;
+// capacity 0 measures; otherwise the count written, or 0 when the output
+// does not fit (it is never cut) or an argument is invalid. Ill-formed input
+// becomes U+FFFD, characters the narrow encoding lacks become '?'.
+#ifndef TSKBASE_SRC_TEXT_CONVERT_H
+#define TSKBASE_SRC_TEXT_CONVERT_H
+
+#include "tskbase/common.h"
+
+namespace tsk::text {
+
+enum class Encoding : unsigned {
+  kAnsi = 0,    // the process's narrow encoding
+  kUtf8 = 65001 // UTF-8
+};
+
+int toWide(Encoding from, const char* src, int length, tsk_wchar_t* dst, int capacity);
+int toNarrow(Encoding to, const tsk_wchar_t* src, int length, char* dst, int capacity);
+
+// A fresh malloc block holding the whole zero-terminated source converted
+// and terminated, or null if conversion or allocation fails. Release it
+// with free().
+tsk_wchar_t* newWide(Encoding from, const char* src);
+char* newNarrow(Encoding to, const tsk_wchar_t* src);
+
+// A fresh malloc copy of a wide string, or null.
+tsk_wchar_t* newWideCopy(const tsk_wchar_t* src);
+
+} // namespace tsk::text
+
+#endif // TSKBASE_SRC_TEXT_CONVERT_H

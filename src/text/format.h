@@ -1,0 +1,82 @@
+// The library's printf-family formatter, for narrow text (in the narrow
+// encoding) and for UTF-16 text. Every family that formats text goes through
+// it, so that output is the same on every platform.
+//
+// Format specifications are those of C's printf, with Windows' conventions
+// for text arguments: in a narrow format %s and %c take narrow text and %S
+// and %C wide text; in a wide format %s and %c take wide text and %S and %C
+// narrow text. The size prefixes h (narrow), l and w (wide) fix the width of
+// a text argument whatever the format's own width. Text of the other width is
+// converted through the narrow encoding (unmappable characters become '?',
+// ill-formed ones U+FFFD). A null string prints as "(null)". Precision counts
+// output elements and never splits a character; width pads with spaces, or
+// with zeros under the 0 flag.
+//
+// Numbers are formatted by the C library's own conversions, one
+// specification at a time, so flags, widths and precisions give exactly what
+// printf gives. Besides C99's size prefixes (hh h l ll L j z t), Windows'
+// I32, I64 and I (pointer-sized) are accepted. %p prints the address as
+// upper-case hexadecimal digits, 16 of them. %n is refused.
+//
+// Every function returns -1 on a formatting error (an unknown or malformed
+// specification, or text longer than INT_MAX elements); what was written
+// before the error stays.
+#ifndef TSKBASE_SRC_TEXT_FORMAT_H
+#define TSKBASE_SRC_TEXT_FORMAT_H
+
+#include "tskbase/common.h"
+
+#include <cstdarg>
+#include <cstddef>
+
+namespace tsk::text {
+
+// Legacy bounded mode, with room for `room` elements. Returns the text's
+// length when text and terminator fit (the terminator is written); exactly
+// `room` when the text fills the room and its terminator does not fit (no
+// terminator is written); -1 when the text is longer, after writing its
+// first `room` elements.
+int vformatBounded(char* buf, size_t room, const char* format, va_list args);
+int vformatBounded(tsk_wchar_t* buf, size_t room, const tsk_wchar_t* format, va_list args);
+
+// Measuring mode: the text's length in elements, terminator excluded.
+int vformatLength(const char* format, va_list args);
+int vformatLength(const tsk_wchar_t* format, va_list args);
+
+// Secure mode: writes the text and its terminator and returns the length
+// when both fit in `capacity` elements; otherwise fails with -1 and leaves
+// an empty string (capacity 0 fails without writing).
+int vformatSecure(char* buf, size_t capacity, const char* format, va_list args);
+int vformatSecure(tsk_wchar_t* buf, size_t capacity, const tsk_wchar_t* format, va_list args);
+
+// Variadic forms of the above.
+template <typename C>
+int formatBounded(C* buf, size_t room, const C* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int n = vformatBounded(buf, room, format, args);
+  va_end(args);
+  return n;
+}
+
+template <typename C>
+int formatLength(const C* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int n = vformatLength(format, args);
+  va_end(args);
+  return n;
+}
+
+template <typename C>
+int formatSecure(C* buf, size_t capacity, const C* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int n = vformatSecure(buf, capacity, format, args);
+  va_end(args);
+  return n;
+}
+
+} // namespace tsk::text
+
+#endif // TSKBASE_SRC_TEXT_FORMAT_H
