@@ -13,6 +13,7 @@ void heading(const char* title);
 void hexDump(const unsigned char* data, size_t size);
 
 void packedBuffers();
+void commandLine();
 void paddedAndAllocated();
 void guids();
 void referenceCounting();

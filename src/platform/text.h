@@ -71,6 +71,9 @@ int mbToWc(tsk_wchar_t* out, const char* s, size_t n);
 // current locale: ASCII letters only in the C locale.
 bool isWideSpace(tsk_wchar_t unit);
 bool isWideControl(tsk_wchar_t unit);
+// Decimal digits as Windows' runtime classifies them: the Unicode decimal
+// digits of the Basic Multilingual Plane, and the superscripts one to three.
+bool isWideDigit(tsk_wchar_t unit);
 tsk_wchar_t* wcsLwr(tsk_wchar_t* s);
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s);
 

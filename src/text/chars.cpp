@@ -29,6 +29,7 @@ int mbToWc(tsk_wchar_t* out, const char* s, size_t n) { return platform::mbToWc(
 
 bool isWideSpace(tsk_wchar_t unit) { return platform::isWideSpace(unit); }
 bool isWideControl(tsk_wchar_t unit) { return platform::isWideControl(unit); }
+bool isWideDigit(tsk_wchar_t unit) { return platform::isWideDigit(unit); }
 tsk_wchar_t* wcsLwr(tsk_wchar_t* s) { return platform::wcsLwr(s); }
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s) { return platform::wcsUpr(s); }
 

@@ -43,6 +43,9 @@ int mbToWc(tsk_wchar_t* out, const char* s, size_t n);
 
 bool isWideSpace(tsk_wchar_t unit);
 bool isWideControl(tsk_wchar_t unit);
+// Decimal digits of any script (and the superscripts one to three), as
+// Windows' iswdigit has them.
+bool isWideDigit(tsk_wchar_t unit);
 // Case mapping in place; return s.
 tsk_wchar_t* wcsLwr(tsk_wchar_t* s);
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s);

@@ -139,6 +139,22 @@ TEST(PlatformText, WideClassificationMatchesWindowsForLatin1) {
   EXPECT_FALSE(isWideControl(0x4E2D));
 }
 
+TEST(PlatformText, WideDigitsAreDecimalDigitsOfAnyScript) {
+  for (unsigned u = 0; u < 0x100; ++u) {
+    const bool digit = (u >= '0' && u <= '9') || u == 0xB2 || u == 0xB3 || u == 0xB9;
+    EXPECT_EQ(isWideDigit(static_cast<tsk_wchar_t>(u)), digit) << std::hex << u;
+  }
+  // Arabic-Indic, Devanagari, Thai and fullwidth digits, at both ends.
+  for (tsk_wchar_t unit : {0x0660, 0x0669, 0x0966, 0x096F, 0x0E50, 0x0E59, 0xFF10, 0xFF19}) {
+    EXPECT_TRUE(isWideDigit(unit)) << std::hex << unsigned{unit};
+  }
+  // Other numbers are not decimal digits: fractions, Roman numerals,
+  // superscript zero, CJK numerals, and the neighbours of digit ranges.
+  for (tsk_wchar_t unit : {0x00BC, 0x2160, 0x2070, 0x4E00, 0x065F, 0x066A, 0xFF1A, 0xFFFF}) {
+    EXPECT_FALSE(isWideDigit(unit)) << std::hex << unsigned{unit};
+  }
+}
+
 TEST(PlatformText, WideCaseMappingInTheCLocaleTouchesAsciiOnly) {
   ScopedNarrowEncoding cLocale(NarrowEncoding::kUtf8);
   WString text;

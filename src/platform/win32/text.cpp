@@ -56,6 +56,8 @@ bool isWideSpace(tsk_wchar_t unit) { return iswspace(unit) != 0; }
 
 bool isWideControl(tsk_wchar_t unit) { return iswcntrl(unit) != 0; }
 
+bool isWideDigit(tsk_wchar_t unit) { return iswdigit(unit) != 0; }
+
 tsk_wchar_t* wcsLwr(tsk_wchar_t* s) { return _wcslwr(s); }
 
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s) { return _wcsupr(s); }

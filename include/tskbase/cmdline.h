@@ -1,0 +1,64 @@
+// tskbase/cmdline.h - grouping a program's arguments into switches.
+//
+// CCmdLine takes the wide argument vector of a program, groups its words into
+// switches and their arguments, and answers questions about them. A switch is
+// a word of at least two characters that starts with '-' and whose second
+// character is not a decimal digit: -x, -out and --x are switches; -, -5,
+// -3.2 and /x are not, so negative numbers stay plain arguments.
+//
+// Every switch in the object has at least one argument: a switch followed
+// directly by another switch, or standing last, has the one argument "".
+// Plain words after a switch's first argument are appended to its list;
+// plain words before the first switch are dropped. Switches match exactly,
+// case included, and are kept in the ordinal order of their UTF-16 units.
+//
+//   CCmdLine cmd;
+//   cmd.SplitLine(argc, argv);                       // prog -out a.txt -v
+//   cmd.HasSwitch(TSK_W("-v"));                      // true
+//   cmd.GetSafeArgument(TSK_W("-out"), 0, TSK_W("default.txt"));
+//
+// An object may be read from several threads once SplitLine has returned;
+// SplitLine must not run while any other member runs on the same object.
+#ifndef TSKBASE_CMDLINE_H
+#define TSKBASE_CMDLINE_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tskbase/common.h"
+
+class TSKBASE_API CCmdLine {
+public:
+  using String = std::basic_string<tsk_wchar_t>;
+  using ArgumentList = std::vector<String>;
+
+  // Groups argv[1] .. argv[argc - 1] (argv[0], the program name, is never
+  // read) and returns the number of distinct switches. Everything an earlier
+  // call found is discarded first. A count of 1 or less gives no switches.
+  int64_t SplitLine(int32_t argc, const tsk_wchar_t* const* argv);
+
+  // Whether `name` (hyphen included) was on the command line.
+  bool HasSwitch(const tsk_wchar_t* name);
+
+  // The number of arguments of `name`, or -1 when it is missing.
+  int64_t GetArgumentCount(const tsk_wchar_t* name);
+
+  // A copy of argument `index` of `name`. Throws an int of value 0 when the
+  // switch is missing or has no such argument.
+  String GetArgument(const tsk_wchar_t* name, uint32_t index);
+
+  // Argument `index` of `name`, or else a copy of `fallback`, or else "" when
+  // `fallback` is null. A negative index always gives the fallback.
+  String GetSafeArgument(const tsk_wchar_t* name, int32_t index, const tsk_wchar_t* fallback);
+
+protected:
+  // Whether `word` is a switch by the rule above.
+  bool IsSwitch(const tsk_wchar_t* word);
+
+private:
+  std::map<String, ArgumentList> switches_;
+};
+
+#endif // TSKBASE_CMDLINE_H
