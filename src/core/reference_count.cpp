@@ -10,7 +10,8 @@ namespace {
 using Counter = std::atomic_ref<uint64_t>;
 
 static_assert(Counter::is_always_lock_free, "the count must be a lock-free 64-bit atomic");
-static_assert(alignof(uint64_t) <= Counter::required_alignment);
+static_assert(Counter::required_alignment <= 8,
+              "the alignas(8) of the count must satisfy atomic_ref");
 
 } // namespace
 

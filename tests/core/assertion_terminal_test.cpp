@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "debug_break.h"
 #include "platform.h"
 #include "terminal.h"
 
@@ -22,6 +23,12 @@ void failInBoxMode() {
   _tskassert("h", "h.src", 6);
   std::fputs("returned\n", stdout);
   std::fflush(stdout);
+}
+
+// Retry under a "debugger" that notes the break and continues.
+void retryUnderDebugger() {
+  tsk::test::catchDebugBreaks();
+  failInBoxMode();
 }
 
 void failInDefaultMode() {
@@ -81,9 +88,15 @@ TEST_F(AssertTerminal, AbortRaisesTheAbortSignal) {
   EXPECT_EQ(result.output.find("returned"), std::string::npos);
 }
 
-TEST_F(AssertTerminal, RetryBreaksIntoTheDebugger) {
-  const tsk::test::TerminalRun result = run(&failInBoxMode, "r\n");
-  EXPECT_TRUE(result.trapped);
+TEST_F(AssertTerminal, RetryBreaksIntoTheDebuggerThenReturns) {
+  const tsk::test::TerminalRun trapped = run(&failInBoxMode, "r\n");
+  EXPECT_TRUE(trapped.trapped);
+
+  const tsk::test::TerminalRun resumed = run(&retryUnderDebugger, "r\n");
+  EXPECT_EQ(resumed.exitCode, 0);
+  const size_t breakAt = resumed.output.find("debug break");
+  ASSERT_NE(breakAt, std::string::npos) << resumed.output;
+  EXPECT_NE(resumed.output.find("returned", breakAt), std::string::npos) << resumed.output;
 }
 
 TEST_F(AssertTerminal, ConsoleProgramReportsOnTheErrorStream) {

@@ -26,7 +26,7 @@ tsk_guid sample() {
 }
 
 std::string text(const tsk_guid& guid, uint32_t flags) {
-  tsk_wchar_t out[39];
+  tsk_wchar_t out[39] = {};
   EXPECT_EQ(guid_guidToString(&guid, flags, out, 39), TSK_OK);
   return narrow(out);
 }

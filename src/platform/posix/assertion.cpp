@@ -4,6 +4,7 @@
 #include "platform/assertion.h"
 
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace tsk::platform {
 
@@ -135,6 +137,10 @@ bool isCallableCode(const void* address) {
 }
 
 int askAbortRetryIgnore(const char* text, const char* title) {
+  // One question at a time: threads that fail together would otherwise mix
+  // their reports and take each other's answers.
+  static std::mutex terminalLock;
+  const std::lock_guard<std::mutex> hold(terminalLock);
   const int fd = openTerminal();
   if (fd < 0) {
     // The question cannot be put; keep the report on the error stream.
@@ -142,6 +148,8 @@ int askAbortRetryIgnore(const char* text, const char* title) {
     std::fflush(stderr);
     return 0;
   }
+  // Only an answer typed after the question counts.
+  ::tcflush(fd, TCIFLUSH);
   writeAll(fd, "\n");
   writeAll(fd, title);
   writeAll(fd, "\n\n");
