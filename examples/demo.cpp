@@ -26,6 +26,7 @@ int main() {
   demo::guids();
   demo::referenceCounting();
   demo::stringConversion();
+  demo::stackStrings();
   demo::commandLine();
   return 0;
 }

@@ -14,6 +14,7 @@ void hexDump(const unsigned char* data, size_t size);
 
 void packedBuffers();
 void commandLine();
+void stackStrings();
 void paddedAndAllocated();
 void guids();
 void referenceCounting();
