@@ -8,19 +8,6 @@
 
 #include "demo.h"
 
-namespace {
-
-// Prints a UTF-16 string that is known to hold only Basic Latin text.
-std::string narrowed(const tsk_wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) {
-    out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
-  }
-  return out;
-}
-
-} // namespace
-
 void demo::packedBuffers() {
   heading("Packed buffers: a record of mixed fields");
 
@@ -72,7 +59,7 @@ void demo::packedBuffers() {
 
   std::printf("\nread back (status %u, %zu bytes):\n", status, static_cast<size_t>(p - buf.data()));
   std::printf("  id       %d\n  name     %s\n  unit     %s\n  reading  %.3f\n  samples ", idOut,
-              nameOut, narrowed(unitOut).c_str(), readingOut);
+              nameOut, ascii(unitOut).c_str(), readingOut);
   for (uint32_t i = 0; i < sampleCount; ++i) {
     std::printf(" %d", samplesOut[i]);
   }

@@ -5,13 +5,6 @@
 #include "demo.h"
 #include "tskbase/cmdline.h"
 
-namespace {
-
-// Prints UTF-16 text that is known to hold only Basic Latin characters.
-std::string ascii(const CCmdLine::String& text) { return std::string(text.begin(), text.end()); }
-
-} // namespace
-
 void demo::commandLine() {
   heading("Command line: switches and their arguments");
 
@@ -24,6 +17,6 @@ void demo::commandLine() {
   for (const tsk_wchar_t* name : {TSK_W("-in"), TSK_W("-v"), TSK_W("-shift"), TSK_W("-out")}) {
     std::printf("  %-7s count %2lld, first argument \"%s\"\n", ascii(name).c_str(),
                 static_cast<long long>(cmd.GetArgumentCount(name)),
-                ascii(cmd.GetSafeArgument(name, 0, TSK_W("(default)"))).c_str());
+                ascii(cmd.GetSafeArgument(name, 0, TSK_W("(default)")).c_str()).c_str());
   }
 }

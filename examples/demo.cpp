@@ -17,6 +17,14 @@ void hexDump(const unsigned char* data, size_t size) {
   }
 }
 
+std::string ascii(const tsk_wchar_t* text) {
+  std::string out;
+  for (; *text != 0; ++text) {
+    out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
+  }
+  return out;
+}
+
 } // namespace demo
 
 int main() {

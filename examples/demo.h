@@ -3,6 +3,9 @@
 #define TSKBASE_EXAMPLES_DEMO_H
 
 #include <cstddef>
+#include <string>
+
+#include "tskbase/common.h"
 
 namespace demo {
 
@@ -11,6 +14,10 @@ void heading(const char* title);
 
 // Prints `size` bytes as rows of 16 hex bytes with their offsets.
 void hexDump(const unsigned char* data, size_t size);
+
+// UTF-16 text as printable ASCII, for text known to hold Basic Latin only
+// (anything else shows as '?').
+std::string ascii(const tsk_wchar_t* text);
 
 void packedBuffers();
 void commandLine();

@@ -7,19 +7,6 @@
 
 #include "demo.h"
 
-namespace {
-
-// Prints a UTF-16 string that is known to hold only Basic Latin text.
-std::string narrowed(const tsk_wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) {
-    out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
-  }
-  return out;
-}
-
-} // namespace
-
 void demo::guids() {
   heading("GUIDs: a new GUID, its text forms and back");
 
@@ -35,7 +22,7 @@ void demo::guids() {
   const uint32_t forms[] = {0, GUID_FLAG_BRACES | GUID_FLAG_UPPERCASE, GUID_FLAG_APOSTROPHES};
   for (uint32_t flags : forms) {
     guid_guidToString(&guid, flags, text, 39);
-    std::printf("  flags %u  %s\n", flags, narrowed(text).c_str());
+    std::printf("  flags %u  %s\n", flags, ascii(text).c_str());
   }
 
   guid_guidToString(&guid, GUID_FLAG_BRACES, text, 39);
