@@ -26,12 +26,35 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "could not read the export table of ${BINARY}")
 endif()
 
+# Plain names must be exactly the listed ones. C++ names (classes, stack
+# strings) must belong to one of the public C++ names in CPP_NAMES: anything
+# else, internal helpers or test hooks among them, must stay hidden.
 set(exported "")
+set(stray "")
 foreach(name IN LISTS rows)
-  if(NOT name MATCHES "^_Z")  # C++ names are checked elsewhere
+  if(NOT name MATCHES "^_Z")
     list(APPEND exported ${name})
+    continue()
+  endif()
+  # Instantiations of the standard library's templates keep the default
+  # visibility that its headers give them; they are not the library's own.
+  if(name MATCHES "^_Z[ZNK]*(St|9__gnu_cxx)")
+    continue()
+  endif()
+  set(known FALSE)
+  foreach(public IN LISTS CPP_NAMES)
+    string(LENGTH "${public}" length)
+    if(name MATCHES "${length}${public}")
+      set(known TRUE)
+    endif()
+  endforeach()
+  if(NOT known)
+    list(APPEND stray ${name})
   endif()
 endforeach()
+if(stray)
+  message(FATAL_ERROR "C++ names exported that are not part of the interface: ${stray}")
+endif()
 
 set(missing ${expected})
 list(REMOVE_ITEM missing ${exported})
