@@ -30,7 +30,9 @@
  *
  * The functions know neither the size of the buffer nor the length of the
  * packed data: size the buffer with the packedSize functions before packing,
- * and unpack only data that a matching writer produced.
+ * and unpack only data that a matching writer produced. A size that does not
+ * fit 32 bits is given as UINT32_MAX, and a string too long for a 32-bit
+ * count does not pack.
  *
  * All functions are re-entrant, keep no state and never allocate.
  */

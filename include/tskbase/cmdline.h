@@ -34,12 +34,20 @@ public:
   using String = std::basic_string<tsk_wchar_t>;
   using ArgumentList = std::vector<String>;
 
+  // An empty object. Copies hold the same switches and arguments.
+  CCmdLine();
+  ~CCmdLine();
+  CCmdLine(const CCmdLine& other);
+  CCmdLine& operator=(const CCmdLine& other);
+
   // Groups argv[1] .. argv[argc - 1] (argv[0], the program name, is never
   // read) and returns the number of distinct switches. Everything an earlier
-  // call found is discarded first. A count of 1 or less gives no switches.
+  // call found is discarded first. A count of 1 or less, or a null argv,
+  // gives no switches; null entries count as absent words.
   int64_t SplitLine(int32_t argc, const tsk_wchar_t* const* argv);
 
-  // Whether `name` (hyphen included) was on the command line.
+  // Whether `name` (hyphen included) was on the command line. A null name
+  // counts as a missing switch in every lookup.
   bool HasSwitch(const tsk_wchar_t* name);
 
   // The number of arguments of `name`, or -1 when it is missing.

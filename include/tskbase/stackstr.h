@@ -76,7 +76,8 @@ TSKBASE_API int32_t stackStr_Sprintf(_TSKBASE_STACKSTR* str, const tsk_wchar_t* 
 TSKBASE_API int32_t stackStr_SprintfCat(_TSKBASE_STACKSTR* str, const tsk_wchar_t* format, ...);
 
 // Writes formatted text from character `offset` on, which must not lie past
-// the capacity; the text before it stays.
+// the capacity; the text before it stays. Formatting needs a room of at most
+// INT_MAX characters behind the offset.
 TSKBASE_API int32_t stackStr_VSprintf(_TSKBASE_STACKSTR* str, const tsk_wchar_t* format,
                                       uint64_t offset, va_list args);
 

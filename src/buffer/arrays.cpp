@@ -73,7 +73,7 @@ uint32_t stringArraySize(uint32_t count, const CharT* const* strings) {
     return size;
   }
   for (uint32_t i = 0; i < count; ++i) {
-    size += packedStringSizeBound(strings[i]);
+    size = addSizes(size, packedStringSizeBound(strings[i]));
   }
   return size;
 }

@@ -98,17 +98,40 @@ inline tsk_status unpackCounted(Byte** next, Byte* pos, uint32_t* capacity, void
   return TSK_OK;
 }
 
-// Element count of a string item: length + 1, or 0 for a null string.
+// Element count of a string item: length + 1, or 0 for a null string. A
+// string too long for a 32-bit count gives false.
 template <typename CharT>
-inline uint32_t stringItemCount(const CharT* str) {
-  return str == nullptr ? 0 : static_cast<uint32_t>(std::char_traits<CharT>::length(str) + 1);
+inline bool stringItemCount(const CharT* str, uint32_t* count) {
+  if (str == nullptr) {
+    *count = 0;
+    return true;
+  }
+  const size_t length = std::char_traits<CharT>::length(str);
+  if (length >= UINT32_MAX) {
+    return false;
+  }
+  *count = static_cast<uint32_t>(length + 1);
+  return true;
 }
 
 // Packs a string as a counted item of its characters, terminator included.
 template <typename CharT>
 inline tsk_status packString(Byte** next, Byte* pos, const CharT* str) {
-  return packCounted(next, pos, stringItemCount(str), str, sizeof(CharT));
+  uint32_t count = 0;
+  if (!stringItemCount(str, &count)) {
+    return TSK_FAIL;
+  }
+  return packCounted(next, pos, count, str, sizeof(CharT));
 }
+
+// Sizes are 32-bit: a size that does not fit is given as UINT32_MAX, so that
+// a buffer sized from it cannot come out too small.
+inline uint32_t saturated(uint64_t size) {
+  return size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
+}
+
+// Sum of two sizes, saturated.
+inline uint32_t addSizes(uint32_t a, uint32_t b) { return saturated(uint64_t{a} + b); }
 
 // Upper bound of a string item's packed size: 4 for a null string, otherwise
 // the item's size plus 4 spare bytes.
@@ -117,13 +140,13 @@ inline uint32_t packedStringSizeBound(const CharT* str) {
   if (str == nullptr) {
     return kCountSize;
   }
-  const auto length = static_cast<uint32_t>(std::char_traits<CharT>::length(str));
-  return static_cast<uint32_t>(sizeof(CharT)) * (length + 1) + 2 * kCountSize;
+  const uint64_t length = std::char_traits<CharT>::length(str);
+  return saturated(sizeof(CharT) * (length + 1) + 2 * kCountSize);
 }
 
 // Exact packed size of `count` elements of `width` bytes.
 inline uint32_t packedArraySize(uint32_t count, uint32_t width) {
-  return kCountSize + count * width;
+  return saturated(kCountSize + uint64_t{count} * width);
 }
 
 } // namespace tsk::buffer

@@ -1,6 +1,8 @@
 // Stack strings: wide strings that stay in the caller's buffer while they fit
 // and move to the heap when they outgrow it.
 #include <algorithm>
+#include <climits>
+#include <functional>
 #include <string>
 
 #include "core/heap.h"
@@ -22,9 +24,16 @@ void pointAtEmptyString(_TSKBASE_STACKSTR* str) {
   str->buffer = g_emptyString;
 }
 
-// Length of the text, which is 0 for a record without capacity.
+// Length of the text, which is 0 for a record without capacity. A buffer
+// without a terminator gives its capacity, which no caller accepts.
 uint64_t textLength(const _TSKBASE_STACKSTR* str) {
-  return str->capacity == 0 ? 0 : tsk::text::wideLength(str->buffer);
+  return str->capacity == 0 ? 0 : tsk::text::wideLength(str->buffer, str->capacity);
+}
+
+// Whether `p` points into the record's buffer.
+bool pointsIntoBuffer(const _TSKBASE_STACKSTR* str, const tsk_wchar_t* p) {
+  const std::less<const tsk_wchar_t*> before;
+  return str->capacity != 0 && !before(p, str->buffer) && before(p, str->buffer + str->capacity);
 }
 
 // Doubles a capacity, stopping at the limit.
@@ -152,7 +161,10 @@ int32_t stackStr_NCat(_TSKBASE_STACKSTR* str, const tsk_wchar_t* src, uint64_t m
   const uint64_t appended = tsk::text::wideLength(src, maxCount);
   uint64_t current = 0;
   if (str->capacity != 0) {
-    current = tsk::text::wideLength(str->buffer);
+    current = textLength(str);
+    if (current == str->capacity) {
+      return TSK_STACKSTR_INVALID; // the buffer holds no terminated text
+    }
   } else {
     pointAtEmptyString(str);
   }
@@ -161,9 +173,15 @@ int32_t stackStr_NCat(_TSKBASE_STACKSTR* str, const tsk_wchar_t* src, uint64_t m
     if (needed >= kMaxCapacity) {
       return TSK_STACKSTR_INVALID;
     }
+    // The source may lie in the buffer that growing moves.
+    const bool inBuffer = pointsIntoBuffer(str, src);
+    const uint64_t srcOffset = inBuffer ? static_cast<uint64_t>(src - str->buffer) : 0;
     const int32_t status = stackStr_IncreaseTo(str, needed + 1, 1);
     if (status != TSK_STACKSTR_OK) {
       return status;
+    }
+    if (inBuffer) {
+      src = str->buffer + srcOffset;
     }
   }
   tsk_wchar_t* end = str->buffer + current;
@@ -187,9 +205,13 @@ int32_t stackStr_SprintfCat(_TSKBASE_STACKSTR* str, const tsk_wchar_t* format, .
   if (str == nullptr || format == nullptr) {
     return TSK_STACKSTR_INVALID;
   }
+  const uint64_t offset = textLength(str);
+  if (str->capacity != 0 && offset == str->capacity) {
+    return TSK_STACKSTR_INVALID; // the buffer holds no terminated text
+  }
   va_list args;
   va_start(args, format);
-  const int32_t status = stackStr_VSprintf(str, format, textLength(str), args);
+  const int32_t status = stackStr_VSprintf(str, format, offset, args);
   va_end(args);
   return status;
 }
@@ -211,6 +233,10 @@ int32_t stackStr_VSprintf(_TSKBASE_STACKSTR* str, const tsk_wchar_t* format, uin
     if (status != TSK_STACKSTR_OK) {
       return status;
     }
+  }
+  // The formatter counts in int: it cannot fill a larger room.
+  if (str->capacity - offset > INT_MAX) {
+    return TSK_STACKSTR_INVALID;
   }
   // The text before the offset must survive any move to a new buffer.
   const int32_t keepContent = offset != 0 ? 1 : 0;
@@ -239,6 +265,9 @@ int32_t stackStr_VSprintf(_TSKBASE_STACKSTR* str, const tsk_wchar_t* format, uin
     const int32_t status = stackStr_IncreaseTo(str, doubled(str->capacity), keepContent);
     if (status != TSK_STACKSTR_OK) {
       return abandonFormatting(str, offset, status);
+    }
+    if (str->capacity - offset > INT_MAX) {
+      return abandonFormatting(str, offset, TSK_STACKSTR_INVALID);
     }
     str->buffer[str->capacity - 1] = 0;
     written = formatAt(str, format, offset, args);

@@ -3,6 +3,8 @@
 #include "tskbase/string_array.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 
 #include "core/heap.h"
 
@@ -63,9 +65,28 @@ void compact(CharT** array, uint32_t* count, Keep keep) {
   *count = kept;
 }
 
+// A null block holds nothing: with a count it describes no array at all.
+template <typename CharT>
+bool consistent(CharT* const* block, uint32_t count) {
+  return block != nullptr || count == 0;
+}
+
+// Whether an array of `count` members can take `more` without its 32-bit
+// count wrapping.
+bool roomFor(uint32_t count, uint64_t more) { return count + more <= UINT32_MAX; }
+
+// Whether `p` points into the `count` slots of `block`.
+template <typename T>
+bool pointsInto(const T* p, const T* block, uint32_t count) {
+  // std::less orders pointers into different blocks too.
+  const std::less<const T*> before;
+  return block != nullptr && !before(p, block) && before(p, block + count);
+}
+
 template <typename CharT>
 tsk_status addMember(CharT*** array, uint32_t* count, CharT* member) {
-  if (array == nullptr || count == nullptr || member == nullptr) {
+  if (array == nullptr || count == nullptr || member == nullptr || !consistent(*array, *count) ||
+      !roomFor(*count, 1)) {
     return TSK_FAIL;
   }
   CharT** block = tsk::heap::allocateArray<CharT*>(size_t{*count} + 1);
@@ -98,11 +119,16 @@ tsk_status addMemberCopy(CharT*** array, uint32_t* count, const CharT* str) {
 
 template <typename CharT>
 tsk_status append(CharT*** dest, uint32_t* destCount, CharT*** src, uint32_t* srcCount) {
-  if (dest == nullptr || destCount == nullptr) {
+  if (dest == nullptr || destCount == nullptr || !consistent(*dest, *destCount)) {
     return TSK_FAIL;
   }
   if (srcCount == nullptr || *srcCount == 0 || src == nullptr || *src == nullptr) {
     return TSK_OK;
+  }
+  // An array cannot be moved into itself: its members would be released
+  // together with the source block.
+  if (src == dest || srcCount == destCount || *src == *dest || !roomFor(*destCount, *srcCount)) {
+    return TSK_FAIL;
   }
   CharT** block = tsk::heap::reallocateArray(*dest, size_t{*destCount} + *srcCount);
   if (block == nullptr) {
@@ -127,9 +153,20 @@ tsk_status appendCopy(CharT*** dest, uint32_t* destCount, const CharT* const* sr
   if (srcCount == 0 || src == nullptr) {
     return TSK_OK;
   }
+  if (!consistent(*dest, *destCount) || !roomFor(*destCount, srcCount)) {
+    return TSK_FAIL;
+  }
+  // The source may be the destination's own members, which the reallocation
+  // moves: find them again in the grown block.
+  const CharT* const* members = *dest;
+  const bool ownMembers = pointsInto(src, members, *destCount);
+  const size_t srcIndex = ownMembers ? static_cast<size_t>(src - members) : 0;
   CharT** block = tsk::heap::reallocateArray(*dest, size_t{*destCount} + srcCount);
   if (block == nullptr) {
     return TSK_FAIL;
+  }
+  if (ownMembers) {
+    src = block + srcIndex;
   }
   if (!copyMembers(block + *destCount, src, srcCount)) {
     // The grown block is the destination now: release all it held.

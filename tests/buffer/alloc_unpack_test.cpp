@@ -36,7 +36,9 @@ TEST(BufferAllocUnpack, BlockHoldsExactlyTheStoredElements) {
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(p, buf.at(20));
 
+  // A null block pointer fails, even for an item of count 0.
   unsigned char* next = nullptr;
+  EXPECT_EQ(buffer_unpackIntArrayAlloc(&next, buf.at(16), &count, nullptr), TSK_FAIL);
   EXPECT_EQ(buffer_unpackIntArrayAlloc(&next, buf.data(), &count, nullptr), TSK_FAIL);
   EXPECT_EQ(buffer_unpackIntArrayAlloc(&next, buf.data(), nullptr, &block), TSK_FAIL);
   EXPECT_EQ(next, nullptr);
@@ -90,6 +92,10 @@ TEST(BufferAllocUnpack, StringsKeepNullAndEmptyApart) {
   EXPECT_EQ(empty[0], '\0');
   EXPECT_EQ(std::char_traits<tsk_wchar_t>::compare(wide, TSK_W("w\u00e9"), 3), 0);
   EXPECT_EQ(p, buf.at(4 + 5 + 10));
+  unsigned char* next = nullptr;
+  EXPECT_EQ(buffer_unpackStringAlloc(&next, buf.data(), nullptr), TSK_FAIL);
+  EXPECT_EQ(buffer_unpackWStringAlloc(&next, buf.at(9), nullptr), TSK_FAIL);
+  EXPECT_EQ(next, nullptr);
   std::free(empty);
   std::free(wide);
 }

@@ -24,6 +24,14 @@ TEST(BufferArray, PacksCountThenElementsInTheirWidths) {
   EXPECT_EQ(buffer_packedArraySizeFloat(0), 4u);
 }
 
+TEST(BufferArray, SizesSaturateInsteadOfWrapping) {
+  EXPECT_EQ(buffer_packedArraySizeInt(0x40000000), UINT32_MAX);
+  EXPECT_EQ(buffer_packedArraySizeDouble(UINT32_MAX), UINT32_MAX);
+  EXPECT_EQ(buffer_packedArraySizeChar(UINT32_MAX - 4), UINT32_MAX);
+  EXPECT_EQ(buffer_packedArraySizeChar(UINT32_MAX - 5), UINT32_MAX - 1);
+  EXPECT_EQ(buffer_packedRawSize(UINT32_MAX), UINT32_MAX);
+}
+
 TEST(BufferArray, EmptyAndNullSources) {
   ByteBuffer buf;
   unsigned char* next = nullptr;
@@ -119,7 +127,7 @@ TEST(BufferArray, WCharArrayAndWStringAreOneItem) {
   EXPECT_EQ(units[2], 0);
 }
 
-// { "ab", null, "" } from the format's own worked example.
+// A member, a null member and an empty member.
 const char* const kMixed[] = {"ab", nullptr, ""};
 
 TEST(BufferStringArray, PacksEachEntryAsAStringItem) {
@@ -165,6 +173,8 @@ TEST(BufferStringArray, UnpackFailuresWriteOnlyCompletedSlots) {
   uint32_t count = 1; // fewer slots than strings
   EXPECT_EQ(buffer_unpackStringArray(&next, buf.data(), &count, 4, slots), TSK_FAIL);
   EXPECT_EQ(slots[0], '#');
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(next, nullptr);
 
   count = 2; // "toolong" does not fit a stride of 4
   EXPECT_EQ(buffer_unpackStringArray(&next, buf.data(), &count, 4, slots), TSK_FAIL);

@@ -149,6 +149,25 @@ TEST(BufferPadded, FieldsNeverReachOutsideThemselves) {
   EXPECT_EQ(next, nullptr);
 }
 
+// The capacity of a padded unpack is signed: a negative one holds nothing,
+// not even an empty field.
+TEST(BufferPadded, CapacityIsSigned) {
+  ByteBuffer buf;
+  const int32_t two[2] = {1, 2};
+  unsigned char* p = buf.data();
+  ASSERT_EQ(buffer_packIntPaddedArray(&p, p, 0, 2, nullptr), TSK_OK);
+  ASSERT_EQ(buffer_packIntPaddedArray(&p, p, 2, 2, two), TSK_OK);
+  int32_t out[2] = {};
+  for (unsigned char* field : {buf.data(), buf.at(16)}) {
+    int32_t count = -1;
+    unsigned char* next = nullptr;
+    EXPECT_EQ(buffer_unpackIntPaddedArray(&next, field, &count, out), TSK_FAIL);
+    EXPECT_EQ(count, -1);
+    EXPECT_EQ(next, nullptr);
+  }
+  EXPECT_EQ(out[0], 0);
+}
+
 TEST(BufferPadded, UnpackNeedsADestinationOnlyForStoredElements) {
   ByteBuffer buf;
   unsigned char* p = buf.data();

@@ -156,6 +156,18 @@ TEST(BufferString, UnpackChecksCapacityBeforeWriting) {
   EXPECT_EQ(out[4], '#');
 }
 
+// Capacities and counts compare as unsigned numbers.
+TEST(BufferString, CapacityIsUnsigned) {
+  ByteBuffer buf;
+  unsigned char* p = buf.data();
+  ASSERT_EQ(buffer_packRaw(&p, p, 3, "xyz"), TSK_OK);
+  char out[3];
+  uint32_t capacity = UINT32_MAX;
+  p = buf.data();
+  ASSERT_EQ(buffer_unpackRaw(&p, p, &capacity, out), TSK_OK);
+  EXPECT_EQ(capacity, 3u);
+}
+
 TEST(BufferString, NullStringUnpacksToNothingButNeedsADestination) {
   ByteBuffer buf;
   unsigned char* p = buf.data();

@@ -107,14 +107,31 @@ TEST(CmdLine, EachSplitStartsAfresh) {
   EXPECT_FALSE(cmd.HasSwitch(TSK_W("-b")));
 }
 
-TEST(CmdLine, CopiesAreIndependent) {
+TEST(CmdLine, NullWordsAndNamesAreAbsent) {
   CmdLine cmd;
-  cmd.split({TSK_W("-a"), TSK_W("x")});
-  CmdLine copy = cmd;
-  cmd.split({TSK_W("-b")});
-  EXPECT_EQ(copy.arguments(TSK_W("-a")), (Arguments{TSK_W("x")}));
-  copy = cmd;
+  EXPECT_EQ(cmd.split({TSK_W("-a"), nullptr, TSK_W("x"), nullptr, TSK_W("-b"), nullptr}), 2);
+  EXPECT_EQ(cmd.arguments(TSK_W("-a")), (Arguments{TSK_W(""), TSK_W("x")}));
+  EXPECT_EQ(cmd.arguments(TSK_W("-b")), (Arguments{TSK_W("")}));
+  EXPECT_FALSE(cmd.HasSwitch(nullptr));
+  EXPECT_EQ(cmd.GetArgumentCount(nullptr), -1);
+  EXPECT_THROW(cmd.GetArgument(nullptr, 0), int);
+  EXPECT_EQ(cmd.GetSafeArgument(nullptr, 0, TSK_W("def")), TSK_W("def"));
+  EXPECT_EQ(cmd.SplitLine(3, nullptr), 0);
+  EXPECT_FALSE(cmd.HasSwitch(TSK_W("-a")));
+}
+
+// Copies go through the library's own copy members.
+TEST(CmdLine, CopiesAreIndependent) {
+  CmdLine filled;
+  filled.split({TSK_W("-a"), TSK_W("x")});
+  const CCmdLine& original = filled;
+  CCmdLine copy(original);
+  filled.split({TSK_W("-b")});
+  EXPECT_EQ(copy.GetArgument(TSK_W("-a"), 0), TSK_W("x"));
+  EXPECT_FALSE(copy.HasSwitch(TSK_W("-b")));
+  copy = original;
   EXPECT_TRUE(copy.HasSwitch(TSK_W("-b")));
+  EXPECT_FALSE(copy.HasSwitch(TSK_W("-a")));
 }
 
 } // namespace

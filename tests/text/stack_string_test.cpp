@@ -48,6 +48,33 @@ TEST(StackString, CopyGrowsToExactlyTheNeededSize) {
   // caller's array).
 }
 
+TEST(StackString, TextThatFillsTheCallersBufferGrowsByOne) {
+  Local<8> str;
+  ASSERT_EQ(stackStr_Sprintf(&str.s, TSK_W("%s"), TSK_W("12345678")), TSK_STACKSTR_OK);
+  EXPECT_EQ(str.s.onHeap, 1);
+  EXPECT_EQ(str.s.capacity, 9u);
+  EXPECT_EQ(text(str.s), TSK_W("12345678"));
+}
+
+TEST(StackString, AppendingItsOwnTextAcrossAMove) {
+  Local<4> str;
+  ASSERT_EQ(stackStr_Copy(&str.s, TSK_W("abc")), TSK_STACKSTR_OK);
+  ASSERT_EQ(stackStr_Cat(&str.s, str.s.buffer), TSK_STACKSTR_OK);
+  EXPECT_EQ(text(str.s), TSK_W("abcabc"));
+  ASSERT_EQ(stackStr_NCat(&str.s, str.s.buffer + 1, 2), TSK_STACKSTR_OK); // heap to heap
+  EXPECT_EQ(text(str.s), TSK_W("abcabcbc"));
+}
+
+TEST(StackString, UnterminatedBufferIsRefused) {
+  tsk_wchar_t full[3] = {'a', 'b', 'c'};
+  _TSKBASE_STACKSTR s{};
+  ASSERT_EQ(stackStr_Init(&s, full, 3), TSK_STACKSTR_OK);
+  EXPECT_EQ(stackStr_Cat(&s, TSK_W("d")), TSK_STACKSTR_INVALID);
+  EXPECT_EQ(stackStr_SprintfCat(&s, TSK_W("d")), TSK_STACKSTR_INVALID);
+  EXPECT_EQ(s.buffer, full);
+  stackStr_Destroy(&s);
+}
+
 TEST(StackString, RecordWithoutBufferReadsAsEmpty) {
   _TSKBASE_STACKSTR s{};
   ASSERT_EQ(stackStr_Init(&s, nullptr, 0), TSK_STACKSTR_OK);

@@ -174,6 +174,51 @@ TEST(StringArray, WideFormsCompareUnitByUnit) {
   EXPECT_EQ(count, 0u);
 }
 
+TEST(StringArray, RemoveNullsKeepsOrderAndNullsVacatedSlots) {
+  ArrayA a;
+  a.addNull();
+  a.add("a");
+  a.addNull();
+  a.addNull();
+  a.add("b");
+  ASSERT_EQ(stringArray_removeNullsA(a.items, &a.count), TSK_OK);
+  EXPECT_EQ(a.strings(), (Strings{"a", "b"}));
+  for (uint32_t i = 2; i < 5; ++i) {
+    EXPECT_EQ(a.items[i], nullptr) << i;
+  }
+}
+
+// The arrays are caller-held pairs that may alias; no form of aliasing may
+// lose members or touch released memory.
+TEST(StringArray, AliasedArrays) {
+  ArrayA a;
+  a.add("x");
+  a.add("y");
+  char** block = a.items;
+  EXPECT_EQ(stringArray_appendA(&a.items, &a.count, &a.items, &a.count), TSK_FAIL);
+  char** alias = a.items;
+  uint32_t aliasCount = a.count;
+  EXPECT_EQ(stringArray_appendA(&a.items, &a.count, &alias, &aliasCount), TSK_FAIL);
+  EXPECT_EQ(a.items, block);
+  EXPECT_EQ(a.strings(), (Strings{"x", "y"}));
+
+  // Copies of an array's own members append like any others.
+  ASSERT_EQ(stringArray_appendCopyA(&a.items, &a.count, a.items, a.count), TSK_OK);
+  EXPECT_EQ(a.strings(), (Strings{"x", "y", "x", "y"}));
+  ASSERT_EQ(stringArray_appendCopyA(&a.items, &a.count, a.items + 3, 1), TSK_OK);
+  EXPECT_EQ(a.strings(), (Strings{"x", "y", "x", "y", "y"}));
+}
+
+TEST(StringArray, ANullBlockWithACountIsNoArray) {
+  char** items = nullptr;
+  uint32_t count = 2;
+  EXPECT_EQ(stringArray_addMemberCopyA(&items, &count, "x"), TSK_FAIL);
+  const char* const more[] = {"y"};
+  EXPECT_EQ(stringArray_appendCopyA(&items, &count, more, 1), TSK_FAIL);
+  EXPECT_EQ(items, nullptr);
+  EXPECT_EQ(count, 2u);
+}
+
 // ---- Failed allocations ---------------------------------------------------
 
 TEST(StringArrayAllocation, FailedAdditionLeavesTheArrayAsItWas) {
