@@ -71,7 +71,9 @@ TSKBASE_API int32_t stackStr_Cat(_TSKBASE_STACKSTR* str, const tsk_wchar_t* src)
 TSKBASE_API int32_t stackStr_NCat(_TSKBASE_STACKSTR* str, const tsk_wchar_t* src,
                                   uint64_t maxCount);
 
-// Replaces the text with formatted text, or appends formatted text.
+// Replaces the text with formatted text, or appends formatted text. The
+// arguments must not point into the record's own buffer, which formatting
+// overwrites and may move.
 TSKBASE_API int32_t stackStr_Sprintf(_TSKBASE_STACKSTR* str, const tsk_wchar_t* format, ...);
 TSKBASE_API int32_t stackStr_SprintfCat(_TSKBASE_STACKSTR* str, const tsk_wchar_t* format, ...);
 
