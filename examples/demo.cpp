@@ -26,5 +26,6 @@ int main() {
   demo::guids();
   demo::referenceCounting();
   demo::stringConversion();
+  demo::strings();
   return 0;
 }

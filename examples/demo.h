@@ -17,6 +17,7 @@ void paddedAndAllocated();
 void guids();
 void referenceCounting();
 void stringConversion();
+void strings();
 
 } // namespace demo
 
