@@ -192,7 +192,9 @@ TEST(StringStripTest, FailedConversionLeavesTheString) {
   char stray[] = "a\xFF\x01";
   EXPECT_EQ(string_stripCtlCharA(stray), nullptr);
   EXPECT_STREQ(stray, "a\xFF\x01");
+}
 
+TEST(StringStripTest, FailedAllocationLeavesTheString) {
   char text[] = "a,b";
   {
     FailNthAllocation fail(1);
