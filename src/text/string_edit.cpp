@@ -257,18 +257,20 @@ char* string_stripWhiteSpaceA(char* str) {
   if (str == nullptr) {
     return nullptr;
   }
-  // The skipping rule, character by character: after a removal the
-  // character that moved into place is stepped over.
-  auto* p = reinterpret_cast<unsigned char*>(str);
-  while (*p != 0) {
-    if (isNarrowSpace(reinterpret_cast<const char*>(p))) {
-      text::shiftDown(p, p + 1);
-      if (*p == 0) {
-        break;
-      }
+  // The skipping rule, character by character, in one pass: after a space
+  // the next character is kept unexamined.
+  char* out = str;
+  for (const char* in = str; *in != 0;) {
+    if (isNarrowSpace(in) && *++in == 0) {
+      break;
     }
-    p = const_cast<unsigned char*>(text::mbsInc(p));
+    const auto* next = text::mbsInc(reinterpret_cast<const unsigned char*>(in));
+    const char* end = reinterpret_cast<const char*>(next);
+    while (in != end) {
+      *out++ = *in++;
+    }
   }
+  *out = 0;
   return str;
 }
 

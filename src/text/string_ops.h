@@ -29,19 +29,20 @@ void shiftDown(C* to, const C* from) {
   std::char_traits<C>::move(to, from, length(from) + 1);
 }
 
-// Walks the string once; a unit that `remove` accepts is removed by moving
-// the rest of the string down, and the unit that moves into its place is
-// stepped over unexamined. Of a run of k such units, k / 2 remain.
+// Walks the string once; a unit that `remove` accepts is removed as if the
+// rest of the string moved down over it, and the unit that moves into its
+// place is kept unexamined. Of a run of k such units, k / 2 remain. One pass:
+// the kept units are copied down as the walk goes.
 template <typename C, typename Pred>
 void removeSkipping(C* s, Pred remove) {
-  for (C* p = s; *p != 0; ++p) {
-    if (remove(*p)) {
-      shiftDown(p, p + 1);
-      if (*p == 0) {
-        break;
-      }
+  C* out = s;
+  for (const C* in = s; *in != 0;) {
+    if (remove(*in) && *++in == 0) {
+      break;
     }
+    *out++ = *in++;
   }
+  *out = 0;
 }
 
 // Removes every unit that `remove` accepts.
