@@ -31,7 +31,9 @@
  * The narrow character stripping functions (stripChar, stripCtlChar,
  * stripLeading..., stripTrailing...) work on a UTF-16 copy of the string and
  * convert the result back; they return null, leaving the string as it was,
- * when a conversion fails or the result would not fit in the original.
+ * when a conversion fails or the result would not fit in the original. A
+ * character argument whose low byte is no character on its own in the
+ * narrow encoding (a UTF-8 lead byte, say) matches nothing.
  *
  * Everything is re-entrant and works only in the caller's memory; only
  * string_sprintfAllocW hands out memory. The narrow functions follow the
