@@ -34,6 +34,7 @@ int main() {
   demo::guids();
   demo::referenceCounting();
   demo::stringConversion();
+  demo::strings();
   demo::stackStrings();
   demo::commandLine();
   return 0;

@@ -26,6 +26,7 @@ void paddedAndAllocated();
 void guids();
 void referenceCounting();
 void stringConversion();
+void strings();
 
 } // namespace demo
 

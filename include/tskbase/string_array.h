@@ -93,6 +93,14 @@ TSKBASE_API tsk_status stringArray_removeBlanksW(tsk_wchar_t** array, uint32_t* 
 TSKBASE_API tsk_status stringArray_removeDuplicatesA(char** array, uint32_t* count);
 TSKBASE_API tsk_status stringArray_removeDuplicatesW(tsk_wchar_t** array, uint32_t* count);
 
+/* Changes the case of every non-null member in place, as string_toLowerA,
+ * string_toUpperA, string_toLowerW and string_toUpperW do. Fails for a null
+ * array with a count other than 0. */
+TSKBASE_API tsk_status stringArray_toLowerA(char** array, uint32_t count);
+TSKBASE_API tsk_status stringArray_toUpperA(char** array, uint32_t count);
+TSKBASE_API tsk_status stringArray_toLowerW(tsk_wchar_t** array, uint32_t count);
+TSKBASE_API tsk_status stringArray_toUpperW(tsk_wchar_t** array, uint32_t count);
+
 TSKBASE_EXTERN_C_END
 
 #endif /* TSKBASE_STRING_ARRAY_H */

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "core/heap.h"
+#include "tskbase/strings.h"
 
 namespace {
 
@@ -283,6 +284,20 @@ tsk_status removeDuplicates(CharT** array, uint32_t* count) {
   return TSK_OK;
 }
 
+// Applies a case function to every non-null member.
+template <typename CharT>
+tsk_status changeCase(CharT** array, uint32_t count, CharT* (*change)(CharT*)) {
+  if (array == nullptr) {
+    return count == 0 ? TSK_OK : TSK_FAIL;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    if (array[i] != nullptr) {
+      change(array[i]);
+    }
+  }
+  return TSK_OK;
+}
+
 } // namespace
 
 tsk_status stringArray_addMemberA(char*** array, uint32_t* count, char* member) {
@@ -357,4 +372,16 @@ tsk_status stringArray_removeDuplicatesA(char** array, uint32_t* count) {
 }
 tsk_status stringArray_removeDuplicatesW(tsk_wchar_t** array, uint32_t* count) {
   return removeDuplicates(array, count);
+}
+tsk_status stringArray_toLowerA(char** array, uint32_t count) {
+  return changeCase(array, count, string_toLowerA);
+}
+tsk_status stringArray_toUpperA(char** array, uint32_t count) {
+  return changeCase(array, count, string_toUpperA);
+}
+tsk_status stringArray_toLowerW(tsk_wchar_t** array, uint32_t count) {
+  return changeCase(array, count, string_toLowerW);
+}
+tsk_status stringArray_toUpperW(tsk_wchar_t** array, uint32_t count) {
+  return changeCase(array, count, string_toUpperW);
 }

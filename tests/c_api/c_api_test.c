@@ -6,6 +6,7 @@
 #include "tskbase/password.h"
 #include "tskbase/string_array.h"
 #include "tskbase/stringcnv.h"
+#include "tskbase/strings.h"
 #include "tskbase/tskassert.h"
 
 #include <stdio.h>
@@ -115,11 +116,36 @@ static void stringcnv_family(void) {
   CHECK(stringCnv_tcsToWcs(wide, w, 2) == TSK_FAIL);
 }
 
+static void strings_family(void) {
+  static const tsk_wchar_t list[] = {'x', ';', 'y', 0};
+  static const tsk_wchar_t semicolon[] = {';', 0};
+  static const tsk_wchar_t format[] = {'%', 'd', 0};
+  tsk_wchar_t token[4];
+  tsk_wchar_t* formatted = NULL;
+  char text[16] = "one-two";
+  char fraction[24];
+  const char* next = NULL;
+  char piece[8];
+  uint32_t count = 0;
+
+  CHECK(string_getTokenA("a,b", ",", piece, &next) == TSK_OK && strcmp(piece, "a") == 0);
+  CHECK(next != NULL && strcmp(next, "b") == 0);
+  CHECK(string_getTokenCountW(list, semicolon, &count) == TSK_OK && count == 2u);
+  CHECK(string_getTokenByIndexW(list, semicolon, 1, token, 4) == TSK_OK && token[0] == 'y');
+  CHECK(string_searchAndReplaceA(text, "two", "2") == TSK_OK && strcmp(text, "one-2") == 0);
+  CHECK(string_convertDoubleToFracA(3.25, fraction) == TSK_OK && strcmp(fraction, "3 1/4") == 0);
+  CHECK(string_safeSprintfA(piece, sizeof piece, "%d", 42) == TSK_OK && strcmp(piece, "42") == 0);
+  formatted = string_sprintfAllocW(malloc, format, 7);
+  CHECK(formatted != NULL && formatted[0] == '7' && formatted[1] == 0);
+  string_freeW(formatted);
+}
+
 int main(void) {
   buffer_family();
   string_array_family();
   core_families();
   stringcnv_family();
+  strings_family();
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);
     return 1;

@@ -219,6 +219,35 @@ TEST(StringArray, ANullBlockWithACountIsNoArray) {
   EXPECT_EQ(count, 2u);
 }
 
+TEST(StringArray, CaseChangesEveryMemberInPlace) {
+  ArrayA a;
+  a.add("MiXed");
+  a.addNull();
+  a.add("two Words");
+  char* const first = a.items[0];
+  ASSERT_EQ(stringArray_toUpperA(a.items, a.count), TSK_OK);
+  EXPECT_EQ(a.strings(), (Strings{"MIXED", "<null>", "TWO WORDS"}));
+  EXPECT_EQ(a.items[0], first);
+  ASSERT_EQ(stringArray_toLowerA(a.items, a.count), TSK_OK);
+  EXPECT_EQ(a.strings(), (Strings{"mixed", "<null>", "two words"}));
+  // Only the first `count` members are touched.
+  ASSERT_EQ(stringArray_toUpperA(a.items, 1), TSK_OK);
+  EXPECT_EQ(a.strings(), (Strings{"MIXED", "<null>", "two words"}));
+
+  tsk_wchar_t** items = nullptr;
+  uint32_t count = 0;
+  ASSERT_EQ(stringArray_addMemberCopyW(&items, &count, TSK_W("Wide")), TSK_OK);
+  ASSERT_EQ(stringArray_toUpperW(items, count), TSK_OK);
+  EXPECT_EQ(std::basic_string<tsk_wchar_t>(items[0]), TSK_W("WIDE"));
+  ASSERT_EQ(stringArray_toLowerW(items, count), TSK_OK);
+  EXPECT_EQ(std::basic_string<tsk_wchar_t>(items[0]), TSK_W("wide"));
+  ASSERT_EQ(stringArray_destroyW(&items, &count), TSK_OK);
+
+  EXPECT_EQ(stringArray_toLowerA(nullptr, 0), TSK_OK);
+  EXPECT_EQ(stringArray_toLowerA(nullptr, 1), TSK_FAIL);
+  EXPECT_EQ(stringArray_toUpperW(nullptr, 2), TSK_FAIL);
+}
+
 // ---- Failed allocations ---------------------------------------------------
 
 TEST(StringArrayAllocation, FailedAdditionLeavesTheArrayAsItWas) {

@@ -1,0 +1,327 @@
+// The string_ tokens, search and replace, fractions, number reading, the
+// environment variable and path strings.
+#include "tskbase/strings.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "allocation_failure.h"
+#include "environment.h"
+#include "narrow_encoding.h"
+#include "string_test_util.h"
+
+namespace {
+
+using tsk::test::editedA;
+using tsk::test::editedW;
+using tsk::test::FailNthAllocation;
+using tsk::test::NarrowEncoding;
+using tsk::test::ScopedNarrowEncoding;
+using tsk::test::WString;
+
+// Every token that string_getTokenA takes one after the other.
+std::vector<std::string> tokensA(const char* str, const char* delims) {
+  std::vector<std::string> out;
+  std::vector<char> token(std::strlen(str) + 1);
+  for (const char* p = str;
+       p != nullptr && string_getTokenA(p, delims, token.data(), &p) == TSK_OK;) {
+    out.emplace_back(token.data());
+  }
+  return out;
+}
+
+std::vector<WString> tokensW(const tsk_wchar_t* str, const tsk_wchar_t* delims) {
+  std::vector<WString> out;
+  tsk_wchar_t token[64];
+  for (const tsk_wchar_t* p = str;
+       p != nullptr && string_getTokenW(p, delims, 64, token, &p) == TSK_OK;) {
+    out.emplace_back(token);
+  }
+  return out;
+}
+
+uint32_t countA(const char* str, const char* delims) {
+  uint32_t count = 99;
+  EXPECT_EQ(string_getTokenCountA(str, delims, &count), TSK_OK);
+  return count;
+}
+
+uint32_t countW(const tsk_wchar_t* str, const tsk_wchar_t* delims) {
+  uint32_t count = 99;
+  EXPECT_EQ(string_getTokenCountW(str, delims, &count), TSK_OK);
+  return count;
+}
+
+using Tokens = std::vector<std::string>;
+
+TEST(StringTokenTest, NarrowSkipsOneDelimiterWideSkipsAll) {
+  char token[8];
+  const char* next = nullptr;
+  EXPECT_EQ(string_getTokenA("++abc", "+", token, &next), TSK_OK);
+  EXPECT_STREQ(token, "");
+  EXPECT_STREQ(next, "abc");
+  EXPECT_EQ(tokensA("a+++b,c", "+,"), (Tokens{"a", "", "b", "c"}));
+  EXPECT_EQ(tokensA("a,,", ","), (Tokens{"a", ""}));
+
+  tsk_wchar_t wtoken[8];
+  const tsk_wchar_t* wnext = nullptr;
+  EXPECT_EQ(string_getTokenW(TSK_W("++abc"), TSK_W("+"), 8, wtoken, &wnext), TSK_OK);
+  EXPECT_EQ(WString(wtoken), TSK_W("abc"));
+  EXPECT_EQ(wnext, nullptr);
+  EXPECT_EQ(tokensW(TSK_W("a+++b,c"), TSK_W("+,")),
+            (std::vector<WString>{TSK_W("a"), TSK_W("b"), TSK_W("c")}));
+  EXPECT_EQ(string_getTokenA("", ",", token, nullptr), TSK_FAIL);
+  EXPECT_EQ(string_getTokenA("a", "", token, nullptr), TSK_FAIL);
+  EXPECT_EQ(string_getTokenW(TSK_W("a"), nullptr, 8, wtoken, nullptr), TSK_FAIL);
+}
+
+TEST(StringTokenTest, NarrowTokensKeepMultibyteCharactersWhole) {
+  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
+  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  // 0xA9 as a delimiter byte never cuts the é (C3 A9) that carries it.
+  EXPECT_EQ(tokensA("\xC3\xA9\xA9x,\xE2\x82\xAC", ",\xA9"),
+            (Tokens{"\xC3\xA9", "x", "\xE2\x82\xAC"}));
+  EXPECT_EQ(countA("\xC3\xA9\xA9x,\xE2\x82\xAC", ",\xA9"), 3u);
+}
+
+TEST(StringTokenTest, WideTokenMustFitTheBuffer) {
+  tsk_wchar_t token[4] = {'#', '#', '#', '#'};
+  const tsk_wchar_t* next = TSK_W("untouched");
+  const tsk_wchar_t* const before = next;
+  EXPECT_EQ(string_getTokenW(TSK_W("abc;d"), TSK_W(";"), 3, token, &next), TSK_FAIL);
+  EXPECT_EQ(token[0], '#');
+  EXPECT_EQ(next, before);
+  const WString text = TSK_W("abc;d");
+  EXPECT_EQ(string_getTokenW(text.c_str(), TSK_W(";"), 4, token, &next), TSK_OK);
+  EXPECT_EQ(WString(token), TSK_W("abc"));
+  EXPECT_EQ(next, text.c_str() + 4);
+  EXPECT_EQ(string_getTokenW(text.c_str(), TSK_W(";"), 0, token, &next), TSK_FAIL);
+}
+
+TEST(StringTokenTest, TokenByIndex) {
+  tsk_wchar_t token[4];
+  std::fill(std::begin(token), std::end(token), tsk_wchar_t('#'));
+  EXPECT_EQ(string_getTokenByIndexW(TSK_W("x;y;z"), TSK_W(";"), 1, token, 4), TSK_OK);
+  EXPECT_EQ(WString(token, 4), WString(TSK_W("y\0\0\0"), 4));
+  EXPECT_EQ(string_getTokenByIndexW(TSK_W(";;x;y;z"), TSK_W(";"), 2, token, 4), TSK_OK);
+  EXPECT_EQ(WString(token), TSK_W("z"));
+  std::fill(std::begin(token), std::end(token), tsk_wchar_t('#'));
+  EXPECT_EQ(string_getTokenByIndexW(TSK_W("x;y;z"), TSK_W(";"), 3, token, 4), TSK_FAIL);
+  EXPECT_EQ(string_getTokenByIndexW(TSK_W("x;y;z"), TSK_W(";"), -1, token, 4), TSK_FAIL);
+  // An earlier token too long for the buffer fails the call as well.
+  EXPECT_EQ(string_getTokenByIndexW(TSK_W("long;y"), TSK_W(";"), 1, token, 4), TSK_FAIL);
+  EXPECT_EQ(token[0], '#');
+}
+
+TEST(StringTokenTest, Counts) {
+  EXPECT_EQ(countW(TSK_W("a,b"), TSK_W(",")), 2u);
+  EXPECT_EQ(countW(TSK_W("a,,"), TSK_W(",")), 2u);
+  EXPECT_EQ(countW(TSK_W("a,"), TSK_W(",")), 1u);
+  EXPECT_EQ(countW(TSK_W(""), TSK_W(",")), 0u);
+  EXPECT_EQ(countA("a,b", ","), 2u);
+  EXPECT_EQ(countA("a,,", ","), 2u);
+  EXPECT_EQ(countA("a,", ","), 1u);
+  EXPECT_EQ(countA("a,,,b", ","), 3u);
+  EXPECT_EQ(countA("a,b", nullptr), 0u);
+  uint32_t count = 7;
+  EXPECT_EQ(string_getTokenCountW(TSK_W("a"), nullptr, &count), TSK_FAIL);
+  EXPECT_EQ(string_getTokenCountA(nullptr, ",", &count), TSK_FAIL);
+  EXPECT_EQ(string_getTokenCountA("a", ",", nullptr), TSK_FAIL);
+  EXPECT_EQ(count, 7u);
+}
+
+TEST(StringTokenTest, CountStopsAtTokensBeyondTheScratchSize) {
+  const std::string fits(127, 'n');
+  EXPECT_EQ(countA(("a," + fits + ",b").c_str(), ","), 3u);
+  EXPECT_EQ(countA(("a," + fits + "n,b").c_str(), ","), 1u);
+  const WString wfits(255, 'w');
+  EXPECT_EQ(countW((TSK_W("a,") + wfits + TSK_W(",b")).c_str(), TSK_W(",")), 3u);
+  EXPECT_EQ(countW((TSK_W("a,") + wfits + TSK_W("w,b")).c_str(), TSK_W(",")), 1u);
+}
+
+TEST(StringSearchAndReplaceTest, ReplacesTheFirstOccurrence) {
+  const auto replaceA = [](const char* pattern, const char* replacement) {
+    return [=](char* s) {
+      EXPECT_EQ(string_searchAndReplaceA(s, pattern, replacement), TSK_OK);
+      return s;
+    };
+  };
+  EXPECT_EQ(editedA("one-two-two", replaceA("two", "2")), "one-2-two");
+  EXPECT_EQ(editedA("a-b", replaceA("-", "<->"), 2), "a<->b");
+  EXPECT_EQ(editedA("abc", replaceA("abc", "")), "");
+  EXPECT_EQ(editedA("abc", replaceA("x", "y")), "abc");
+  EXPECT_EQ(editedA("abc", replaceA("", "y")), "abc");
+  EXPECT_EQ(editedW(TSK_W("path/to/x"),
+                    [](tsk_wchar_t* s) {
+                      EXPECT_EQ(string_searchAndReplaceW(s, TSK_W("/"), TSK_W("\\")), TSK_OK);
+                      return s;
+                    }),
+            TSK_W("path\\to/x"));
+  char text[] = "abc";
+  EXPECT_EQ(string_searchAndReplaceA(text, nullptr, "x"), TSK_FAIL);
+  EXPECT_EQ(string_searchAndReplaceA(text, "b", nullptr), TSK_FAIL);
+  EXPECT_EQ(string_searchAndReplaceW(nullptr, TSK_W("b"), TSK_W("x")), TSK_FAIL);
+}
+
+TEST(StringSearchAndReplaceTest, FailedAllocationLeavesTheString) {
+  char text[] = "abc";
+  FailNthAllocation fail(1);
+  EXPECT_EQ(string_searchAndReplaceA(text, "b", "x"), TSK_FAIL);
+  EXPECT_STREQ(text, "abc");
+  EXPECT_EQ(fail.leaked(), 0);
+}
+
+TEST(StringSearchAndReplaceTest, MatchesOnlyWholeCharacters) {
+  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
+  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  char text[] = "\xC3\xA9\xA9";
+  EXPECT_EQ(string_searchAndReplaceA(text, "\xA9", "!"), TSK_OK);
+  EXPECT_STREQ(text, "\xC3\xA9!");
+}
+
+std::string fracA(double value) {
+  char out[32];
+  std::memset(out, '#', sizeof out);
+  EXPECT_EQ(string_convertDoubleToFracA(value, out), TSK_OK);
+  EXPECT_LE(std::strlen(out), 21u);
+  // The wide form writes the same text.
+  tsk_wchar_t wide[32];
+  EXPECT_EQ(string_convertDoubleToFracW(value, wide), TSK_OK);
+  EXPECT_EQ(WString(wide), WString(out, out + std::strlen(out)));
+  return out;
+}
+
+std::string floatFracA(float value) {
+  char out[32];
+  EXPECT_EQ(string_convertFloatToFracA(value, out), TSK_OK);
+  tsk_wchar_t wide[32];
+  EXPECT_EQ(string_convertFloatToFracW(value, wide), TSK_OK);
+  EXPECT_EQ(WString(wide), WString(out, out + std::strlen(out)));
+  return out;
+}
+
+TEST(StringFractionTest, HalvesToThirtySecondsOrDecimals) {
+  EXPECT_EQ(fracA(3.25), "3 1/4");
+  EXPECT_EQ(fracA(0.5), "1/2");
+  EXPECT_EQ(fracA(0.625), "5/8");
+  EXPECT_EQ(fracA(0.09375), "3/32");
+  EXPECT_EQ(fracA(12.0625), "12 1/16");
+  EXPECT_EQ(fracA(7.0), "7");
+  EXPECT_EQ(fracA(0.0), "");
+  EXPECT_EQ(fracA(2.3), "2.300000");
+  EXPECT_EQ(fracA(0.1234), "0.123400");
+  // Truncated, not rounded: 0.0312 is no thirty-second.
+  EXPECT_EQ(fracA(0.0312), "0.031200");
+}
+
+TEST(StringFractionTest, NegativeValuesKeepTheirSignInBothParts) {
+  EXPECT_EQ(fracA(-0.5), "-2/4");
+  EXPECT_EQ(fracA(-2.25), "-2 -1/4");
+  EXPECT_EQ(fracA(-3.0), "-3");
+  EXPECT_EQ(fracA(-3.1234), "-3 -0.123400");
+  // The longest text: 21 characters.
+  EXPECT_EQ(fracA(-2147483647.1234), "-2147483647 -0.123400");
+  EXPECT_EQ(fracA(-2147483648.5), "-2147483648 -2/4");
+}
+
+TEST(StringFractionTest, FloatVariantAlwaysJoinsWithASpace) {
+  EXPECT_EQ(floatFracA(3.25f), "3 1/4");
+  EXPECT_EQ(floatFracA(3.0f), "3 ");
+  EXPECT_EQ(floatFracA(3.3f), "3 0.300000");
+  EXPECT_EQ(floatFracA(0.5f), "1/2");
+  EXPECT_EQ(floatFracA(-1.5f), "-1 -2/4");
+}
+
+TEST(StringFractionTest, ValuesBeyondThirtyTwoBitsFailWithoutWriting) {
+  char out[32] = "##";
+  tsk_wchar_t wide[32] = {'#', 0};
+  for (const double value : {3e9, -2147483649.0, std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_EQ(string_convertDoubleToFracA(value, out), TSK_FAIL);
+    EXPECT_EQ(string_convertDoubleToFracW(value, wide), TSK_FAIL);
+  }
+  for (const float value : {3e9f, -2147483904.0f, std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN()}) {
+    EXPECT_EQ(string_convertFloatToFracA(value, out), TSK_FAIL);
+    EXPECT_EQ(string_convertFloatToFracW(value, wide), TSK_FAIL);
+  }
+  EXPECT_STREQ(out, "##");
+  EXPECT_EQ(wide[0], '#');
+  EXPECT_EQ(fracA(2147483647.5), "2147483647 1/2");
+  EXPECT_EQ(string_convertDoubleToFracA(1.0, nullptr), TSK_FAIL);
+  EXPECT_EQ(string_convertFloatToFracW(1.0f, nullptr), TSK_FAIL);
+}
+
+TEST(StringReadLongTest, ReadsUnsignedDecimals) {
+  uint32_t value = 7;
+  const WString text = TSK_W("  42 x");
+  EXPECT_EQ(string_readLongW(text.c_str(), &value), text.c_str() + 5);
+  EXPECT_EQ(value, 42u);
+  const WString blank = TSK_W(" \t ");
+  EXPECT_EQ(string_readLongW(blank.c_str(), &value), blank.c_str() + 3);
+  EXPECT_EQ(value, 0u);
+  const WString tabbed = TSK_W("4294967295\x01");
+  EXPECT_EQ(string_readLongW(tabbed.c_str(), &value), tabbed.c_str() + 10);
+  EXPECT_EQ(value, 2147483647u);
+  for (const tsk_wchar_t* bad : {TSK_W("12ab"), TSK_W("12345678901"), TSK_W("-5"), TSK_W("x")}) {
+    value = 7;
+    EXPECT_EQ(string_readLongW(bad, &value), nullptr);
+    EXPECT_EQ(value, 0u);
+  }
+  EXPECT_EQ(string_readLongW(nullptr, &value), nullptr);
+  EXPECT_EQ(string_readLongW(text.c_str(), nullptr), nullptr);
+}
+
+TEST(StringConfigVarTest, CopiesTheValueCut) {
+  tsk::test::ScopedEnvironmentVariable variable("TSKBASE_STRING_TEST", "value");
+  char buf[4] = "##";
+  EXPECT_EQ(string_getConfigVarA(buf, "TSKBASE_STRING_TEST", sizeof buf), TSK_OK);
+  EXPECT_STREQ(buf, "val");
+  char big[16];
+  EXPECT_EQ(string_getConfigVarA(big, "TSKBASE_STRING_TEST", sizeof big), TSK_OK);
+  EXPECT_STREQ(big, "value");
+  EXPECT_EQ(string_getConfigVarA(big, "TSKBASE_STRING_TEST_UNSET", sizeof big), TSK_FAIL);
+  EXPECT_EQ(string_getConfigVarA(big, "", sizeof big), TSK_FAIL);
+  EXPECT_EQ(string_getConfigVarA(big, "TSKBASE_STRING_TEST", 0), TSK_FAIL);
+  EXPECT_EQ(string_getConfigVarA(nullptr, "TSKBASE_STRING_TEST", 4), TSK_FAIL);
+}
+
+TEST(StringPathTest, BackslashSeparatedPaths) {
+  EXPECT_EQ(editedW(TSK_W("c:\\a.b\\file"), string_stripFileExtW), TSK_W("c:\\a.b\\file"));
+  EXPECT_EQ(editedW(TSK_W("c:\\a.b\\file.tar.gz"), string_stripFileExtW),
+            TSK_W("c:\\a.b\\file.tar"));
+  EXPECT_EQ(editedA("file.txt", string_stripFileExtA), "file");
+  EXPECT_EQ(editedW(TSK_W("c:\\dir\\file.txt"), string_stripFilePathW), TSK_W("file.txt"));
+  EXPECT_EQ(editedW(TSK_W("c:\\dir\\file.txt"), string_stripFileNameW), TSK_W("c:\\dir\\"));
+  EXPECT_EQ(editedA("c:\\dir\\file.txt", string_stripFilePathA), "file.txt");
+  EXPECT_EQ(editedA("c:\\dir\\file.txt", string_stripFileNameA), "c:\\dir\\");
+  EXPECT_EQ(editedA("c:/dir/file", string_stripFileNameA), "c:/dir/file");
+  EXPECT_EQ(editedA("dir", string_addFileSeperatorA, 1), "dir\\");
+  EXPECT_EQ(editedA("dir\\", string_addFileSeperatorA, 1), "dir\\");
+  EXPECT_EQ(editedW(TSK_W(""), string_addFileSeperatorW, 1), TSK_W("\\"));
+  EXPECT_EQ(string_stripFilePathA(nullptr), nullptr);
+  EXPECT_EQ(string_addFileSeperatorW(nullptr), nullptr);
+
+  tsk_wchar_t dir[] = {'d', 'i', 'r', '/', '/', 0};
+  string_removeTerminatingSlashW(dir);
+  EXPECT_EQ(WString(dir), TSK_W("dir/"));
+  tsk_wchar_t empty[] = {0, '#'};
+  string_removeTerminatingSlashW(empty);
+  EXPECT_EQ(empty[1], '#');
+  string_removeTerminatingSlashW(nullptr);
+}
+
+TEST(StringPathTest, NarrowPathsFindWholeCharacters) {
+  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
+  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  EXPECT_EQ(editedA("d\xC3\xA9\\f\xE2\x82\xAC.t", string_stripFileExtA),
+            "d\xC3\xA9\\f\xE2\x82\xAC");
+  EXPECT_EQ(editedA("d\xC3\xA9\\f\xE2\x82\xAC.t", string_stripFilePathA), "f\xE2\x82\xAC.t");
+}
+
+} // namespace
