@@ -86,16 +86,22 @@ ensure_latin1_locale() {
 FUZZ_SECONDS=${FUZZ_SECONDS:-25}
 fuzz_preset() {
   local preset=$1 passed=0 failed=0
-  build_preset "$preset"
+  if ! build_preset "$preset"; then
+    SUMMARY+=("$preset: 0 passed, 1 failed" "  (the build failed)")
+    TOTAL_FAILED=$((TOTAL_FAILED + 1))
+    return
+  fi
   for fuzzer in build/"$preset"/bin/*_fuzz; do
     [ -x "$fuzzer" ] || continue
-    local name corpus
+    local name corpus options=()
     name=$(basename "$fuzzer")
     corpus=build/$preset/corpus/$name
     mkdir -p "$corpus"
+    # A dictionary of the target's syntax, where there is one.
+    [ -f "fuzz/$name.dict" ] && options+=("-dict=../../fuzz/$name.dict")
     log "Fuzzing $name for ${FUZZ_SECONDS} s"
     if (cd "build/$preset" && "../../$fuzzer" -max_total_time="$FUZZ_SECONDS" \
-      -print_final_stats=1 "corpus/$name") >"build/$preset/$name.log" 2>&1; then
+      -print_final_stats=1 "${options[@]}" "corpus/$name") >"build/$preset/$name.log" 2>&1; then
       passed=$((passed + 1))
       tail -n 3 "build/$preset/$name.log"
     else

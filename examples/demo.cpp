@@ -36,6 +36,7 @@ int main() {
   demo::stringConversion();
   demo::strings();
   demo::stackStrings();
+  demo::parseTables();
   demo::commandLine();
   return 0;
 }

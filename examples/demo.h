@@ -21,6 +21,7 @@ std::string ascii(const tsk_wchar_t* text);
 
 void packedBuffers();
 void commandLine();
+void parseTables();
 void stackStrings();
 void paddedAndAllocated();
 void guids();
