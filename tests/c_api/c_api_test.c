@@ -3,6 +3,7 @@
 #include "tskbase/common.h"
 #include "tskbase/guid.h"
 #include "tskbase/linked_list.h"
+#include "tskbase/parse_table.h"
 #include "tskbase/password.h"
 #include "tskbase/string_array.h"
 #include "tskbase/stringcnv.h"
@@ -140,11 +141,22 @@ static void strings_family(void) {
   string_freeW(formatted);
 }
 
+static void parse_table_family(void) {
+  ParseTableValue* table = NULL;
+  char out[256];
+
+  CHECK(string_parseString("key+\"=\"+val", "speed=42", &table) == TSK_OK);
+  CHECK(string_buildString(table, "val+\" \"+key", 0, out) == TSK_OK);
+  CHECK(strcmp(out, "42 speed") == 0);
+  CHECK(string_freeParseTable(&table) == TSK_OK && table == NULL);
+}
+
 int main(void) {
   buffer_family();
   string_array_family();
   core_families();
   stringcnv_family();
+  parse_table_family();
   strings_family();
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);
