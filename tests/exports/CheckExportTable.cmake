@@ -3,8 +3,7 @@
 #   cmake -DNM=... -DOBJDUMP=... -DWINDOWS=0|1 -DBINARY=... -DNAMES=... -P CheckExportTable.cmake
 cmake_minimum_required(VERSION 3.25)
 
-file(STRINGS ${NAMES} expected REGEX "^\"")
-list(TRANSFORM expected REPLACE "^\"([^\"]+)\",.*$" "\\1")
+file(STRINGS ${NAMES} expected REGEX "^[^#]")
 
 cmake_minimum_required(VERSION 3.25)
 
