@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "byte_buffer.h"
+#include "round_trip.h"
 
 namespace {
 
@@ -46,71 +47,26 @@ TEST(BufferArray, EmptyAndNullSources) {
   EXPECT_TRUE(other.untouched(0, 8));
 }
 
-TEST(BufferArray, UnpackHonoursCapacity) {
-  ByteBuffer buf;
-  const int32_t ints[3] = {10, 20, 30};
-  unsigned char* p = buf.data();
-  ASSERT_EQ(buffer_packIntArray(&p, p, 3, ints), TSK_OK);
-
-  int32_t out[5] = {-1, -1, -1, -1, -1};
-  uint32_t count = 2;
-  unsigned char* next = nullptr;
-  EXPECT_EQ(buffer_unpackIntArray(&next, buf.data(), &count, out), TSK_FAIL);
-  EXPECT_EQ(count, 2u);
-  EXPECT_EQ(next, nullptr);
-  EXPECT_EQ(out[0], -1);
-
-  count = 5;
-  ASSERT_EQ(buffer_unpackIntArray(&next, buf.data(), &count, out), TSK_OK);
-  EXPECT_EQ(count, 3u);
-  EXPECT_EQ(next, buf.at(16));
-  EXPECT_EQ(out[2], 30);
-  EXPECT_EQ(out[3], -1);
-}
-
-TEST(BufferArray, RoundTripsEveryElementWidth) {
-  ByteBuffer buf(512);
-  const char chars[2] = {'a', 'b'};
-  const uint16_t ushorts[2] = {1, 65535};
-  const tsk_wchar_t wchars[2] = {0xD83D, 0xDE00};
-  const int32_t longs[2] = {-5, 5};
-  const uint32_t ulongs[2] = {0, 0xFFFFFFFFu};
-  const float floats[2] = {0.25f, -8.0f};
-  const double doubles[2] = {1e300, -1e-300};
-
-  unsigned char* p = buf.data();
-  ASSERT_EQ(buffer_packCharArray(&p, p, 2, chars), TSK_OK);
-  ASSERT_EQ(buffer_packUShortArray(&p, p, 2, ushorts), TSK_OK);
-  ASSERT_EQ(buffer_packWCharArray(&p, p, 2, wchars), TSK_OK);
-  ASSERT_EQ(buffer_packLongArray(&p, p, 2, longs), TSK_OK);
-  ASSERT_EQ(buffer_packULongArray(&p, p, 2, ulongs), TSK_OK);
-  ASSERT_EQ(buffer_packFloatArray(&p, p, 2, floats), TSK_OK);
-  ASSERT_EQ(buffer_packDoubleArray(&p, p, 2, doubles), TSK_OK);
-  EXPECT_EQ(p - buf.data(), 7 * 4 + 2 * (1 + 2 + 2 + 4 + 4 + 4 + 8));
-
-  char c[2];
-  uint16_t us[2];
-  tsk_wchar_t wc[2];
-  int32_t l[2];
-  uint32_t ul[2];
-  float f[2];
-  double d[2];
-  uint32_t n = 2;
-  p = buf.data();
-  ASSERT_EQ(buffer_unpackCharArray(&p, p, &n, c), TSK_OK);
-  ASSERT_EQ(buffer_unpackUShortArray(&p, p, &n, us), TSK_OK);
-  ASSERT_EQ(buffer_unpackWCharArray(&p, p, &n, wc), TSK_OK);
-  ASSERT_EQ(buffer_unpackLongArray(&p, p, &n, l), TSK_OK);
-  ASSERT_EQ(buffer_unpackULongArray(&p, p, &n, ul), TSK_OK);
-  ASSERT_EQ(buffer_unpackFloatArray(&p, p, &n, f), TSK_OK);
-  ASSERT_EQ(buffer_unpackDoubleArray(&p, p, &n, d), TSK_OK);
-  EXPECT_EQ(std::memcmp(c, chars, sizeof c), 0);
-  EXPECT_EQ(std::memcmp(us, ushorts, sizeof us), 0);
-  EXPECT_EQ(std::memcmp(wc, wchars, sizeof wc), 0);
-  EXPECT_EQ(std::memcmp(l, longs, sizeof l), 0);
-  EXPECT_EQ(std::memcmp(ul, ulongs, sizeof ul), 0);
-  EXPECT_EQ(std::memcmp(f, floats, sizeof f), 0);
-  EXPECT_EQ(std::memcmp(d, doubles, sizeof d), 0);
+TEST(BufferArray, EveryNameRoundTripsItsWidth) {
+  using tsk::test::arrayRoundTrip;
+  arrayRoundTrip<char>(buffer_packCharArray, buffer_unpackCharArray, buffer_packedArraySizeChar,
+                       {'a', 'b', 0});
+  arrayRoundTrip<int16_t>(buffer_packShortArray, buffer_unpackShortArray,
+                          buffer_packedArraySizeShort, {1, -1, 0x0203});
+  arrayRoundTrip<uint16_t>(buffer_packUShortArray, buffer_unpackUShortArray,
+                           buffer_packedArraySizeUShort, {7, 65535});
+  arrayRoundTrip<tsk_wchar_t>(buffer_packWCharArray, buffer_unpackWCharArray,
+                              buffer_packedArraySizeWChar, {0xD83D, 0xDE00});
+  arrayRoundTrip<int32_t>(buffer_packIntArray, buffer_unpackIntArray, buffer_packedArraySizeInt,
+                          {10, 20, 30});
+  arrayRoundTrip<int32_t>(buffer_packLongArray, buffer_unpackLongArray, buffer_packedArraySizeLong,
+                          {-5, 5});
+  arrayRoundTrip<uint32_t>(buffer_packULongArray, buffer_unpackULongArray,
+                           buffer_packedArraySizeULong, {0, 0xFFFFFFFFu});
+  arrayRoundTrip<float>(buffer_packFloatArray, buffer_unpackFloatArray, buffer_packedArraySizeFloat,
+                        {0.25f, -8.0f});
+  arrayRoundTrip<double>(buffer_packDoubleArray, buffer_unpackDoubleArray,
+                         buffer_packedArraySizeDouble, {1e300, -1e-300, 0.5});
 }
 
 TEST(BufferArray, WCharArrayAndWStringAreOneItem) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "byte_buffer.h"
+#include "round_trip.h"
 #include "tskbase/buffer.h"
 
 namespace {
@@ -30,82 +31,34 @@ TEST(BufferPadded, FieldTakesItsFullWidthAndLeavesTheFillerAlone) {
   EXPECT_EQ(p, buf.at(44 + 8 + 16));
 }
 
-TEST(BufferPadded, UnpackCopiesStoredElementsAndSkipsTheField) {
-  ByteBuffer buf;
-  const int32_t ints[2] = {7, -1};
-  unsigned char* p = buf.data();
-  ASSERT_EQ(buffer_packIntPaddedArray(&p, p, 2, 5, ints), TSK_OK);
-  ASSERT_EQ(buffer_packPaddedWString(&p, p, 6, TSK_W("\u00e9t\u00e9")), TSK_OK);
-  const unsigned char* end = p;
-
-  int32_t out[10] = {};
-  int32_t count = 1;
-  unsigned char* next = nullptr;
-  EXPECT_EQ(buffer_unpackIntPaddedArray(&next, buf.data(), &count, out), TSK_FAIL);
-  EXPECT_EQ(count, 1);
-  EXPECT_EQ(next, nullptr);
-  EXPECT_EQ(out[0], 0);
-
-  count = 10;
-  ASSERT_EQ(buffer_unpackIntPaddedArray(&next, buf.data(), &count, out), TSK_OK);
-  EXPECT_EQ(count, 2);
-  EXPECT_EQ(next, buf.at(28));
-  EXPECT_EQ(out[1], -1);
-  EXPECT_EQ(out[2], 0);
-
-  tsk_wchar_t text[6];
-  ASSERT_EQ(buffer_unpackPaddedWString(&next, next, text), TSK_OK);
-  EXPECT_EQ(next, end);
-  EXPECT_EQ(std::char_traits<tsk_wchar_t>::compare(text, TSK_W("\u00e9t\u00e9"), 4), 0);
+TEST(BufferPadded, EveryNameRoundTripsItsWidth) {
+  using tsk::test::paddedRoundTrip;
+  paddedRoundTrip<char>(buffer_packCharPaddedArray, buffer_unpackCharPaddedArray, {'x', 'y'}, 4);
+  paddedRoundTrip<int16_t>(buffer_packShortPaddedArray, buffer_unpackShortPaddedArray, {-1, 2}, 3);
+  paddedRoundTrip<uint16_t>(buffer_packUShortPaddedArray, buffer_unpackUShortPaddedArray, {65535},
+                            2);
+  paddedRoundTrip<tsk_wchar_t>(buffer_packWCharPaddedArray, buffer_unpackWCharPaddedArray,
+                               {0x41, 0x20AC}, 2);
+  paddedRoundTrip<int32_t>(buffer_packIntPaddedArray, buffer_unpackIntPaddedArray, {7, -1}, 5);
+  paddedRoundTrip<int32_t>(buffer_packLongPaddedArray, buffer_unpackLongPaddedArray,
+                           {INT32_MIN, INT32_MAX}, 3);
+  paddedRoundTrip<uint32_t>(buffer_packULongPaddedArray, buffer_unpackULongPaddedArray, {1, 2, 3},
+                            3);
+  paddedRoundTrip<float>(buffer_packFloatPaddedArray, buffer_unpackFloatPaddedArray, {1.5f}, 4);
+  paddedRoundTrip<double>(buffer_packDoublePaddedArray, buffer_unpackDoublePaddedArray,
+                          {1e-9, -0.5}, 2);
 }
 
-TEST(BufferPadded, EveryElementWidthRoundTrips) {
-  ByteBuffer buf(512);
-  const char c[3] = {'x', 'y', 'z'};
-  const int16_t s[3] = {-1, 2, -3};
-  const uint16_t us[3] = {1, 2, 65535};
-  const tsk_wchar_t wc[3] = {0x41, 0x20AC, 0};
-  const int32_t l[3] = {INT32_MIN, 0, INT32_MAX};
-  const uint32_t ul[3] = {1, 2, 3};
-  const float f[3] = {1.5f, -2.5f, 0.0f};
-  const double d[3] = {1e-9, 2e9, -0.5};
+TEST(BufferPadded, WideStringFieldIsSkippedWhole) {
+  ByteBuffer buf;
   unsigned char* p = buf.data();
-  ASSERT_EQ(buffer_packCharPaddedArray(&p, p, 3, 4, c), TSK_OK);
-  ASSERT_EQ(buffer_packShortPaddedArray(&p, p, 3, 4, s), TSK_OK);
-  ASSERT_EQ(buffer_packUShortPaddedArray(&p, p, 3, 4, us), TSK_OK);
-  ASSERT_EQ(buffer_packWCharPaddedArray(&p, p, 3, 4, wc), TSK_OK);
-  ASSERT_EQ(buffer_packLongPaddedArray(&p, p, 3, 4, l), TSK_OK);
-  ASSERT_EQ(buffer_packULongPaddedArray(&p, p, 3, 4, ul), TSK_OK);
-  ASSERT_EQ(buffer_packFloatPaddedArray(&p, p, 3, 4, f), TSK_OK);
-  ASSERT_EQ(buffer_packDoublePaddedArray(&p, p, 3, 4, d), TSK_OK);
-  EXPECT_EQ(p - buf.data(), 8 * 8 + 4 * (1 + 2 + 2 + 2 + 4 + 4 + 4 + 8));
-
-  char c2[3];
-  int16_t s2[3];
-  uint16_t us2[3];
-  tsk_wchar_t wc2[3];
-  int32_t l2[3];
-  uint32_t ul2[3];
-  float f2[3];
-  double d2[3];
-  int32_t n = 3;
+  ASSERT_EQ(buffer_packPaddedWString(&p, p, 6, TSK_W("\u00e9t\u00e9")), TSK_OK);
+  EXPECT_EQ(p, buf.at(8 + 12));
+  tsk_wchar_t text[6];
   p = buf.data();
-  ASSERT_EQ(buffer_unpackCharPaddedArray(&p, p, &n, c2), TSK_OK);
-  ASSERT_EQ(buffer_unpackShortPaddedArray(&p, p, &n, s2), TSK_OK);
-  ASSERT_EQ(buffer_unpackUShortPaddedArray(&p, p, &n, us2), TSK_OK);
-  ASSERT_EQ(buffer_unpackWCharPaddedArray(&p, p, &n, wc2), TSK_OK);
-  ASSERT_EQ(buffer_unpackLongPaddedArray(&p, p, &n, l2), TSK_OK);
-  ASSERT_EQ(buffer_unpackULongPaddedArray(&p, p, &n, ul2), TSK_OK);
-  ASSERT_EQ(buffer_unpackFloatPaddedArray(&p, p, &n, f2), TSK_OK);
-  ASSERT_EQ(buffer_unpackDoublePaddedArray(&p, p, &n, d2), TSK_OK);
-  EXPECT_EQ(std::memcmp(c2, c, sizeof c), 0);
-  EXPECT_EQ(std::memcmp(s2, s, sizeof s), 0);
-  EXPECT_EQ(std::memcmp(us2, us, sizeof us), 0);
-  EXPECT_EQ(std::memcmp(wc2, wc, sizeof wc), 0);
-  EXPECT_EQ(std::memcmp(l2, l, sizeof l), 0);
-  EXPECT_EQ(std::memcmp(ul2, ul, sizeof ul), 0);
-  EXPECT_EQ(std::memcmp(f2, f, sizeof f), 0);
-  EXPECT_EQ(std::memcmp(d2, d, sizeof d), 0);
+  ASSERT_EQ(buffer_unpackPaddedWString(&p, p, text), TSK_OK);
+  EXPECT_EQ(p, buf.at(8 + 12));
+  EXPECT_EQ(std::char_traits<tsk_wchar_t>::compare(text, TSK_W("\u00e9t\u00e9"), 4), 0);
 }
 
 TEST(BufferPadded, StringsMustBeGiven) {
