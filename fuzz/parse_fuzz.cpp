@@ -44,10 +44,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string templ = rest.substr(0, split);
   const std::string input = split == std::string::npos ? std::string() : rest.substr(split + 1);
 
+  // The typed entries come first, so that the template's own text entries of
+  // the same names do not hide them.
   ParseTableValue* table = nullptr;
-  string_buildParseTable(templ.c_str(), &table);
-  checkTable(table);
   addTypedEntries(&table);
+  ParseTableValue* fromTemplate = nullptr;
+  string_buildParseTable(templ.c_str(), &fromTemplate);
+  checkTable(fromTemplate);
+  if (fromTemplate != nullptr) {
+    string_addParseTableValue(&table, fromTemplate);
+  }
   string_parseString(templ.c_str(), input.c_str(), &table);
   checkTable(table);
 

@@ -9,8 +9,8 @@
  *
  * A field is a name, optionally followed by a colon and a format (a width
  * when parsing, printf flags, width and precision when building). A literal
- * is text between double quotes; a backslash in it makes the next character
- * literal. A group token "(item, item)" stands for its first item that is
+ * is text between double quotes (a lone quote is no literal); a backslash in
+ * it makes the next character literal. A group token "(item, item)" stands for its first item that is
  * neither empty nor a literal. Names match without regard to case; names
  * made from templates are lower case.
  *
@@ -21,8 +21,8 @@
  * Sizes: a template token holds at most 255 bytes, a parsed value 127, a
  * word read by the text scan 255, a width 39; a built token, piece or the
  * whole built text 127, 127 and 255 bytes, a format 31; a name 63. Input
- * beyond these sizes makes the call fail (names are cut to 63 bytes); no
- * buffer is ever written past its end.
+ * beyond these sizes makes the call fail; names are cut to 63 bytes wherever
+ * they are made or looked up. No buffer is ever written past its end.
  *
  * Every function returns TSK_OK or TSK_FAIL. Tables belong to their caller;
  * nothing is locked.

@@ -5,6 +5,8 @@
 // explicitly.
 #include "tskbase/parse_table.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "core/heap.h"
+#include "text/chars.h"
 #include "text/format.h"
 #include "tskbase/strings.h"
 
@@ -64,6 +67,30 @@ Text beforeColon(const Text& token) { return token.substr(0, token.find(':')); }
 Text afterColon(const Text& token) {
   const size_t colon = token.find(':');
   return colon == Text::npos ? Text() : token.substr(colon + 1);
+}
+
+// Cuts `text` to at most `limit` bytes without splitting a character.
+void cutAtCharacter(Text& text, size_t limit) {
+  if (text.size() <= limit) {
+    return;
+  }
+  const auto* start = reinterpret_cast<const unsigned char*>(text.c_str());
+  size_t cut = 0;
+  for (const unsigned char* p = start; *p != 0;) {
+    const unsigned char* next = tsk::text::mbsInc(p);
+    if (static_cast<size_t>(next - start) > limit) {
+      break;
+    }
+    cut = static_cast<size_t>(next - start);
+    p = next;
+  }
+  text.resize(cut);
+}
+
+// An entry name as entries hold it: cut to 63 bytes.
+Text entryName(Text name) {
+  cutAtCharacter(name, kNameLimit);
+  return name;
 }
 
 // Splits a template into its tokens at plus signs, as string_getTokenA takes
@@ -152,7 +179,8 @@ ParseTableValue* newTextEntry(const Text& name) {
     return nullptr;
   }
   std::memset(entry, 0, sizeof *entry);
-  std::memcpy(entry->name, name.data(), std::min(name.size(), kNameLimit));
+  const Text held = entryName(name);
+  std::memcpy(entry->name, held.data(), held.size());
   entry->type = TSK_PARSE_TEXT;
   return entry;
 }
@@ -172,6 +200,13 @@ void releaseTable(ParseTableValue* table) {
   }
 }
 
+// A decimal number as a 32-bit integer, clamped to its range, so that every
+// platform reads the same value.
+int32_t readInt32(const Text& text) {
+  const long long number = std::strtoll(text.c_str(), nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long long>(number, INT32_MIN, INT32_MAX));
+}
+
 // Stores `value`, given as text, into the entry by the entry's type. Fails
 // for a type that holds no value or when memory runs out.
 bool storeText(ParseTableValue* entry, const Text& value) {
@@ -186,10 +221,10 @@ bool storeText(ParseTableValue* entry, const Text& value) {
     return true;
   }
   case TSK_PARSE_SHORT:
-    entry->value.shortValue = static_cast<int16_t>(std::atoi(value.c_str()));
+    entry->value.shortValue = static_cast<int16_t>(readInt32(value));
     return true;
   case TSK_PARSE_LONG:
-    entry->value.longValue = static_cast<int32_t>(std::strtol(value.c_str(), nullptr, 10));
+    entry->value.longValue = readInt32(value);
     return true;
   case TSK_PARSE_DOUBLE:
     entry->value.doubleValue = std::atof(value.c_str());
@@ -348,9 +383,9 @@ bool formatPiece(const Text& format, char conversion, Value value, Text* piece) 
   if (!isPlainFormat(format)) {
     return false;
   }
-  const Text spec = "%" + format + conversion;
+  const Text printfFormat = "%" + format + conversion;
   char buffer[kPieceLimit + 1];
-  if (tsk::text::formatSecure(buffer, sizeof buffer, spec.c_str(), value) < 0) {
+  if (tsk::text::formatSecure(buffer, sizeof buffer, printfFormat.c_str(), value) < 0) {
     return false;
   }
   *piece = buffer;
@@ -371,7 +406,11 @@ bool fieldPiece(ParseTableValue* table, const Text& rawToken, Text* piece) {
   }
   switch (entry->type) {
   case TSK_PARSE_TEXT:
-    return formatPiece(format, 's', entry->value.text != nullptr ? entry->value.text : "", piece);
+    if (entry->value.text == nullptr) {
+      piece->clear(); // no text, no piece: not even the padding of a width
+      return true;
+    }
+    return formatPiece(format, 's', entry->value.text, piece);
   case TSK_PARSE_SHORT:
     return formatPiece(format, 'd', static_cast<int>(entry->value.shortValue), piece);
   case TSK_PARSE_LONG:
@@ -385,10 +424,9 @@ bool fieldPiece(ParseTableValue* table, const Text& rawToken, Text* piece) {
 }
 
 // Copies the built text into the caller's 256-byte output, cut to fit.
-void writeOutput(const Text& built, char* output) {
-  const size_t length = std::min(built.size(), kBuiltLimit);
-  std::memcpy(output, built.data(), length);
-  output[length] = 0;
+void writeOutput(Text built, char* output) {
+  cutAtCharacter(built, kBuiltLimit);
+  std::memcpy(output, built.data(), built.size() + 1);
 }
 
 } // namespace
@@ -451,27 +489,27 @@ tsk_status string_buildString(ParseTableValue* table, const char* templ, uint32_
     Text piece;
     if (literal) {
       piece = literalText(tokens[i], false);
+      lastLiteral = piece.size();
     } else if (!fieldPiece(table, tokens[i], &piece)) {
       status = TSK_FAIL;
     }
     if (dropEmpty == 0 || !piece.empty()) {
       built += piece;
       lastLiteral = literal ? piece.size() : 0;
+      if (built.size() > kBuiltLimit) {
+        status = TSK_FAIL;
+      }
       continue;
     }
     // An empty value swallows the literal behind it; at the end of the
     // template it also takes back the literal in front of it.
-    const bool nextIsLiteral = i + 1 < tokens.size() && isLiteral(tokens[i + 1]);
-    if (nextIsLiteral) {
+    if (i + 1 < tokens.size() && isLiteral(tokens[i + 1])) {
       ++i;
     }
     const bool atEnd = i + 1 == tokens.size();
     if (!literal && lastLiteral > 0 && atEnd && lastLiteral <= built.size()) {
       built.resize(built.size() - lastLiteral);
     }
-  }
-  if (built.size() > kBuiltLimit) {
-    status = TSK_FAIL;
   }
   writeOutput(built, output);
   return status;
@@ -484,7 +522,7 @@ tsk_status string_getParseTableValue(const char* name, ParseTableValue* table,
   }
   Text lower = name;
   editInPlace(lower, string_toLowerA);
-  ParseTableValue* found = findExact(table, lower);
+  ParseTableValue* found = findExact(table, entryName(lower));
   if (found == nullptr) {
     return TSK_FAIL;
   }
@@ -496,15 +534,17 @@ tsk_status string_setParseTableValue(const char* name, ParseTableValue* table, c
   if (name == nullptr || table == nullptr || value == nullptr) {
     return TSK_FAIL;
   }
-  ParseTableValue* entry = findExact(table, name);
+  ParseTableValue* entry = findExact(table, entryName(name));
   if (entry == nullptr) {
     return TSK_FAIL;
   }
   switch (entry->type) {
   case TSK_PARSE_TEXT: {
+    // Copied before the old text goes: the value may be that very text.
+    char* copy = tsk::heap::duplicate(static_cast<const char*>(value));
     tsk::heap::release(entry->value.text);
-    entry->value.text = tsk::heap::duplicate(static_cast<const char*>(value));
-    return entry->value.text != nullptr ? TSK_OK : TSK_FAIL;
+    entry->value.text = copy;
+    return copy != nullptr ? TSK_OK : TSK_FAIL;
   }
   case TSK_PARSE_SHORT:
     std::memcpy(&entry->value.shortValue, value, sizeof(int16_t));
