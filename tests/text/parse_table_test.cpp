@@ -46,9 +46,10 @@ struct Table {
     ASSERT_EQ(string_setParseTableValue(name, head, value), TSK_OK) << name;
   }
   std::string build(const char* templ, uint32_t dropEmpty, tsk_status expected = TSK_OK) {
-    char out[256];
+    char out[256 + 1];
     std::memset(out, '#', sizeof out);
     EXPECT_EQ(string_buildString(head, templ, dropEmpty, out), expected) << templ;
+    EXPECT_EQ(out[256], '#') << "written past the output's 256 bytes";
     return out;
   }
 };
@@ -204,6 +205,38 @@ TEST(ParseTable, DroppingEmptyValuesSwallowsSeparators) {
   EXPECT_EQ(t.build("a+\", \"+b+\", \"+c", 1), "A");
 }
 
+TEST(ParseTable, EmptyValuesAndEmptyLiterals) {
+  Table t;
+  t.add("a", TSK_PARSE_TEXT);
+  t.add("d", TSK_PARSE_TEXT);
+  t.setText("a", "A");
+  // No text, no piece: a width pads nothing.
+  EXPECT_EQ(t.build("a+\"[\"+d:5+\"]\"", 0), "A[]");
+  EXPECT_EQ(t.build("a+\", \"+d:5", 1), "A");
+  // An empty literal is the last literal: nothing is taken back.
+  EXPECT_EQ(t.build("a+\", \"+\"\"+d", 1), "A, ");
+}
+
+TEST(ParseTable, LongNamesAreCutAlikeWhereMadeAndLookedUp) {
+  const std::string name(100, 'k');
+  Table t;
+  ASSERT_EQ(string_buildParseTable(name.c_str(), &t.head), TSK_OK);
+  ASSERT_EQ(string_parseString(name.c_str(), "value", &t.head), TSK_OK);
+  uint32_t count = 0;
+  ASSERT_EQ(string_parseTableLength(t.head, &count), TSK_OK);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(t.text(name.c_str()), "value");
+  EXPECT_EQ(t.build(name.c_str(), 0), "value");
+}
+
+TEST(ParseTable, TextMayBeSetToItself) {
+  Table t;
+  t.add("a", TSK_PARSE_TEXT);
+  t.setText("a", "same");
+  t.setText("a", t.head->value.text);
+  EXPECT_EQ(t.text("a"), "same");
+}
+
 TEST(ParseTable, SizesBeyondTheLimitsFailWithoutOverrunning) {
   Table t;
   const std::string longName(300, 'n');
@@ -222,8 +255,12 @@ TEST(ParseTable, SizesBeyondTheLimitsFailWithoutOverrunning) {
   EXPECT_EQ(string_buildString(t.head, "big", 0, out), TSK_FAIL);
   const std::string many = "\"" + std::string(100, 'x') + "\"";
   const std::string templ = many + "+" + many + "+" + many;
-  EXPECT_EQ(string_buildString(t.head, templ.c_str(), 0, out), TSK_FAIL);
-  EXPECT_EQ(std::strlen(out), 255u); // cut to the output's 256 bytes
+  EXPECT_EQ(t.build(templ.c_str(), 0, TSK_FAIL), std::string(255, 'x')); // cut to 256 bytes
+  // Over the limit midway fails, even when a dropped value takes text back.
+  t.add("none", TSK_PARSE_TEXT);
+  const std::string sixty = "\"" + std::string(60, 'y') + "\"";
+  EXPECT_EQ(t.build((many + "+" + many + "+" + sixty + "+none").c_str(), 1, TSK_FAIL),
+            std::string(200, 'x'));
 }
 
 TEST(ParseTable, NullArgumentsFail) {
@@ -245,11 +282,18 @@ TEST(ParseTable, FailedAllocationsLeakNothing) {
   });
   ASSERT_GE(allocations, 2); // an entry for each field
   for (int64_t n = 1; n <= allocations; ++n) {
-    Table t;
+    ParseTableValue sentinel{};
+    ParseTableValue* head = &sentinel;
     tsk::test::FailNthAllocation failure(n);
-    EXPECT_EQ(string_buildParseTable("a+b", &t.head), TSK_FAIL) << n;
+    EXPECT_EQ(string_buildParseTable("a+b", &head), TSK_FAIL) << n;
     EXPECT_EQ(failure.leaked(), 0) << n;
-    EXPECT_EQ(t.head, nullptr);
+    EXPECT_EQ(head, &sentinel);
+  }
+  {
+    Table t;
+    tsk::test::FailNthAllocation failure(1); // the entry for "a"
+    EXPECT_EQ(string_parseString("a+b", "xy", &t.head), TSK_FAIL);
+    EXPECT_EQ(failure.leaked(), 0);
   }
   Table t;
   t.add("a", TSK_PARSE_TEXT);
