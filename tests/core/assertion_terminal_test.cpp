@@ -1,8 +1,8 @@
 // The message box without a windowing system: a question on the controlling
-// terminal. Each test runs the handler in a child process with a
-// pseudo-terminal of its own. These tests have a program of their own: the
-// program type is decided at the first failure in a process and inherited by
-// its children, so no failure may happen in the parent.
+// terminal. Each run has a child process with a pseudo-terminal of its own.
+// These tests have a program of their own: the program type is decided at
+// the first failure in a process and inherited by its children, so no
+// failure may happen in the parent.
 #include "tskbase/tskassert.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,8 @@
 #include "terminal.h"
 
 namespace {
+
+using tsk::test::TerminalRun;
 
 int32_t takeFailure(const char*, const char*, int32_t, int32_t*) { return 1; }
 
@@ -31,15 +33,11 @@ void retryUnderDebugger() {
   failInBoxMode();
 }
 
-void failInDefaultMode() {
-  tskassert_set_mode(TSKASSERT_MODE_DEFAULT);
-  _tskassert("i", "i.src", 7);
-}
+void failInDefaultMode() { _tskassert("i", "i.src", 7); }
 
 // The program type is decided at the first failure, here one that a hook
 // takes while the terminal is there; losing it later changes nothing.
 void failAfterLosingTheTerminal() {
-  tskassert_set_mode(TSKASSERT_MODE_DEFAULT);
   tskassert_set_hook(&takeFailure);
   _tskassert("first", "j.src", 8);
   tskassert_set_hook(nullptr);
@@ -51,67 +49,52 @@ constexpr char kPrompt[] = "[a/r/i] ";
 
 class AssertTerminal : public ::testing::Test {
 protected:
-  tsk::test::TerminalRun run(void (*body)(), const std::string& input) {
-    tsk::test::TerminalRun result =
-        tsk::test::runOnTerminal(body, input.empty() ? "" : kPrompt, input);
-    if (!result.ran) {
-      ADD_FAILURE() << "no pseudo-terminal";
-    }
-    return result;
-  }
   void SetUp() override {
     if (tsk::test::kWindows) {
       GTEST_SKIP() << "the question is a message box on Windows";
     }
   }
+  // Runs body() on a terminal of its own, typing `input` at the question.
+  static TerminalRun run(void (*body)(), const std::string& input) {
+    TerminalRun result = tsk::test::runOnTerminal(body, input.empty() ? "" : kPrompt, input);
+    EXPECT_TRUE(result.ran) << "no pseudo-terminal";
+    return result;
+  }
+  static bool shows(const TerminalRun& run, const char* text, size_t from = 0) {
+    return run.output.find(text, from) != std::string::npos;
+  }
 };
 
-TEST_F(AssertTerminal, IgnoreReturnsToTheCaller) {
-  const tsk::test::TerminalRun result = run(&failInBoxMode, "i\n");
-  EXPECT_TRUE(result.exited);
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_NE(result.output.find("TSK Assert Failure"), std::string::npos) << result.output;
-  EXPECT_NE(result.output.find("Expression: h\r\n"), std::string::npos) << result.output;
-  EXPECT_NE(result.output.find("returned"), std::string::npos) << result.output;
-}
+TEST_F(AssertTerminal, AnswersIgnoreAbortRetry) {
+  // An unknown answer is asked again; Ignore returns to the caller.
+  const TerminalRun ignored = run(&failInBoxMode, "x\nI\n");
+  EXPECT_EQ(ignored.exitCode, 0);
+  for (const char* text : {"TSK Assert Failure", "Expression: h\r\n", "returned"}) {
+    EXPECT_TRUE(shows(ignored, text)) << text << " in " << ignored.output;
+  }
+  EXPECT_TRUE(shows(ignored, kPrompt, ignored.output.find(kPrompt) + 1)) << ignored.output;
 
-TEST_F(AssertTerminal, UnknownAnswerIsAskedAgain) {
-  const tsk::test::TerminalRun result = run(&failInBoxMode, "x\nI\n");
-  EXPECT_EQ(result.exitCode, 0);
-  const size_t first = result.output.find(kPrompt);
-  EXPECT_NE(result.output.find(kPrompt, first + 1), std::string::npos) << result.output;
-}
+  const TerminalRun aborted = run(&failInBoxMode, "a\n");
+  EXPECT_TRUE(aborted.aborted);
+  EXPECT_FALSE(shows(aborted, "returned"));
 
-TEST_F(AssertTerminal, AbortRaisesTheAbortSignal) {
-  const tsk::test::TerminalRun result = run(&failInBoxMode, "a\n");
-  EXPECT_TRUE(result.aborted);
-  EXPECT_EQ(result.output.find("returned"), std::string::npos);
-}
-
-TEST_F(AssertTerminal, RetryBreaksIntoTheDebuggerThenReturns) {
-  const tsk::test::TerminalRun trapped = run(&failInBoxMode, "r\n");
-  EXPECT_TRUE(trapped.trapped);
-
-  const tsk::test::TerminalRun resumed = run(&retryUnderDebugger, "r\n");
+  EXPECT_TRUE(run(&failInBoxMode, "r\n").trapped);
+  const TerminalRun resumed = run(&retryUnderDebugger, "r\n");
   EXPECT_EQ(resumed.exitCode, 0);
-  const size_t breakAt = resumed.output.find("debug break");
-  ASSERT_NE(breakAt, std::string::npos) << resumed.output;
-  EXPECT_NE(resumed.output.find("returned", breakAt), std::string::npos) << resumed.output;
+  EXPECT_TRUE(shows(resumed, "returned", resumed.output.find("debug break"))) << resumed.output;
 }
 
+// A console program reports on the error stream without asking, and stays a
+// console program after losing its terminal.
 TEST_F(AssertTerminal, ConsoleProgramReportsOnTheErrorStream) {
-  const tsk::test::TerminalRun result = run(&failInDefaultMode, "");
-  EXPECT_TRUE(result.aborted);
-  EXPECT_NE(result.output.find("Assertion failed: i, file i.src, line 7"), std::string::npos)
-      << result.output;
-  EXPECT_EQ(result.output.find(kPrompt), std::string::npos);
-}
-
-TEST_F(AssertTerminal, ProgramTypeIsDecidedOnce) {
-  const tsk::test::TerminalRun result = run(&failAfterLosingTheTerminal, "");
-  EXPECT_TRUE(result.aborted);
-  EXPECT_NE(result.output.find("Assertion failed: second, file j.src, line 9"), std::string::npos)
-      << result.output;
+  for (const auto& [body, report] :
+       {std::pair{&failInDefaultMode, "Assertion failed: i, file i.src, line 7"},
+        {&failAfterLosingTheTerminal, "Assertion failed: second, file j.src, line 9"}}) {
+    const TerminalRun result = run(body, "");
+    EXPECT_TRUE(result.aborted);
+    EXPECT_TRUE(shows(result, report)) << result.output;
+    EXPECT_FALSE(shows(result, kPrompt)) << result.output;
+  }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "debug_break.h"
@@ -15,22 +16,11 @@
 
 namespace {
 
-// What the recording hooks saw.
-struct HookCall {
-  std::string expression;
-  std::string file;
-  int32_t line = 0;
-  int32_t flagOnEntry = -1;
-  int calls = 0;
-};
-HookCall g_seen;
+std::string g_seen; // "expression file line flag;" for each call of takeFailure
 
 int32_t takeFailure(const char* expression, const char* file, int32_t line, int32_t* flag) {
-  g_seen.expression = expression;
-  g_seen.file = file;
-  g_seen.line = line;
-  g_seen.flagOnEntry = *flag;
-  ++g_seen.calls;
+  g_seen += std::string(expression) + " " + file + " " + std::to_string(line) + " " +
+            std::to_string(*flag) + ";";
   return 1;
 }
 
@@ -44,159 +34,98 @@ int32_t askForBreak(const char*, const char*, int32_t, int32_t* flag) {
   return 0;
 }
 
-// Installs a hook and a mode for one test and restores the previous ones.
+std::atomic<int> g_taken{0};
+
+template <int>
+int32_t countTaken(const char*, const char*, int32_t, int32_t*) {
+  ++g_taken;
+  return 1;
+}
+
+// Each test starts and ends without a hook, in the default mode.
 class AssertState : public ::testing::Test {
 protected:
-  void SetUp() override {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    savedHook_ = tskassert_set_hook(nullptr);
-    savedMode_ = tskassert_set_mode(TSKASSERT_MODE_QUERY);
-    g_seen = HookCall{};
-  }
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
   void TearDown() override {
-    tskassert_set_hook(savedHook_);
-    tskassert_set_mode(savedMode_);
+    tskassert_set_hook(nullptr);
+    tskassert_set_mode(TSKASSERT_MODE_DEFAULT);
   }
-
-private:
-  tskassert_hook savedHook_ = nullptr;
-  int32_t savedMode_ = 0;
 };
 
-using AssertMode = AssertState;
-using AssertHook = AssertState;
-using AssertReportDeathTest = AssertState;
-using AssertMessageBoxDeathTest = AssertState;
+using AssertDeathTest = AssertState;
 
-TEST_F(AssertMode, SetReturnsThePreviousModeQueryAndUnknownModesChangeNothing) {
-  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_STDERR), TSKASSERT_MODE_DEFAULT);
-  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_MSGBOX), TSKASSERT_MODE_STDERR);
+// The setters return the previous value; unknown modes change nothing. A
+// hook that takes the failure makes the handler return.
+TEST_F(AssertState, SettersAndAHookThatTakesTheFailure) {
+  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_MSGBOX), TSKASSERT_MODE_DEFAULT);
+  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_STDERR), TSKASSERT_MODE_MSGBOX);
   for (int32_t mode : {7, 4, -1, INT32_MIN}) {
     EXPECT_EQ(tskassert_set_mode(mode), -1) << mode;
   }
-  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_QUERY), TSKASSERT_MODE_MSGBOX);
-  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_DEFAULT), TSKASSERT_MODE_MSGBOX);
-}
-
-TEST_F(AssertHook, SetReturnsThePreviousHookAndNullRemovesIt) {
+  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_QUERY), TSKASSERT_MODE_STDERR);
   EXPECT_EQ(tskassert_set_hook(&takeFailure), nullptr);
-  EXPECT_EQ(tskassert_set_hook(&declineFailure), &takeFailure);
-  EXPECT_EQ(tskassert_set_hook(nullptr), &declineFailure);
-  EXPECT_EQ(tskassert_set_hook(nullptr), nullptr);
-}
-
-TEST_F(AssertHook, HookThatTakesTheFailureMakesTheHandlerReturn) {
-  tskassert_set_mode(TSKASSERT_MODE_STDERR); // a report would end the process
-  tskassert_set_hook(&takeFailure);
   const int32_t line = __LINE__ + 1;
-  TSK_ASSERT(1 + 1 == 3);
-  EXPECT_EQ(g_seen.calls, 1);
-  EXPECT_EQ(g_seen.expression, "1 + 1 == 3");
-  EXPECT_EQ(g_seen.file, __FILE__);
-  EXPECT_EQ(g_seen.line, line);
-  EXPECT_EQ(g_seen.flagOnEntry, 0);
-
+  TSK_ASSERT(1 + 1 == 3); // a report would end the process
   TSK_ASSERT(2 + 2 == 4); // holds: no call
-  EXPECT_EQ(g_seen.calls, 1);
+  EXPECT_EQ(g_seen, "1 + 1 == 3 " __FILE__ " " + std::to_string(line) + " 0;");
+  EXPECT_EQ(tskassert_set_hook(nullptr), &takeFailure);
+  EXPECT_EQ(tskassert_set_hook(nullptr), nullptr);
+  EXPECT_EQ(tskassert_set_mode(TSKASSERT_MODE_DEFAULT), TSKASSERT_MODE_STDERR);
 }
 
-std::atomic<int> g_takenByFirst{0};
-std::atomic<int> g_takenBySecond{0};
-
-int32_t countFirst(const char*, const char*, int32_t, int32_t*) {
-  g_takenByFirst.fetch_add(1);
-  return 1;
-}
-
-int32_t countSecond(const char*, const char*, int32_t, int32_t*) {
-  g_takenBySecond.fetch_add(1);
-  return 1;
-}
-
-TEST_F(AssertHook, ModeAndHookMayChangeWhileOtherThreadsFail) {
-  tskassert_set_mode(TSKASSERT_MODE_STDERR);
-  tskassert_set_hook(&countFirst);
-  std::atomic<bool> stop{false};
-  std::thread changer([&] {
-    while (!stop.load()) {
-      tskassert_set_mode(TSKASSERT_MODE_MSGBOX);
-      tskassert_set_hook(&countSecond);
-      tskassert_set_mode(TSKASSERT_MODE_STDERR);
-      tskassert_set_hook(&countFirst);
-    }
-  });
-  std::vector<std::thread> failing;
-  for (int t = 0; t < 4; ++t) {
-    failing.emplace_back([] {
-      for (int i = 0; i < 200; ++i) {
-        _tskassert("concurrent", "thread.src", i);
+TEST_F(AssertState, ModeAndHookMayChangeWhileOtherThreadsFail) {
+  tskassert_set_hook(&countTaken<0>);
+  {
+    std::jthread changer([](std::stop_token stop) {
+      for (int i = 0; !stop.stop_requested(); ++i) {
+        tskassert_set_hook(i % 2 ? &countTaken<1> : &countTaken<0>);
+        tskassert_set_mode(i % 2 ? TSKASSERT_MODE_MSGBOX : TSKASSERT_MODE_STDERR);
       }
     });
-  }
-  for (std::thread& thread : failing) {
-    thread.join();
-  }
-  stop.store(true);
-  changer.join();
-  EXPECT_EQ(g_takenByFirst.load() + g_takenBySecond.load(), 800);
+    std::vector<std::jthread> failing(4);
+    for (std::jthread& thread : failing) {
+      thread = std::jthread([] {
+        for (int i = 0; i < 200; ++i) {
+          _tskassert("concurrent", "thread.src", i);
+        }
+      });
+    }
+  } // joins the failing threads, then stops the changer
+  EXPECT_EQ(g_taken, 800);
 }
 
-TEST_F(AssertReportDeathTest, StderrModeWritesOneLineAndAborts) {
-  tskassert_set_mode(TSKASSERT_MODE_STDERR);
-  EXPECT_DEATH(_tskassert("x > 0", "a.src", 12),
-               "Assertion failed: x > 0, file a\\.src, line 12\n");
-  EXPECT_DEATH(_tskassert("p", "b.src", -3), "Assertion failed: p, file b\\.src, line -3\n");
-}
-
-TEST_F(AssertReportDeathTest, DecliningHookIsFollowedByTheReport) {
-  tskassert_set_mode(TSKASSERT_MODE_STDERR);
-  tskassert_set_hook(&declineFailure);
-  EXPECT_DEATH(_tskassert("ok", "c.src", 1), "hook declined\nAssertion failed: ok, file c\\.src");
-}
-
-TEST_F(AssertReportDeathTest, BreakRequestedByTheHookComesBeforeTheReport) {
-  tskassert_set_mode(TSKASSERT_MODE_STDERR);
-  tskassert_set_hook(&askForBreak);
-  EXPECT_DEATH(
-      {
-        tsk::test::catchDebugBreaks();
-        _tskassert("ok", "d.src", 2);
-      },
-      "debug break\nAssertion failed: ok, file d\\.src, line 2");
-}
-
-TEST_F(AssertReportDeathTest, HookAtAnUnmappedAddressIsSkipped) {
-  tskassert_set_mode(TSKASSERT_MODE_STDERR);
-  tskassert_set_hook(reinterpret_cast<tskassert_hook>(uintptr_t{0x40}));
-  EXPECT_DEATH(_tskassert("e", "e.src", 3), "Assertion failed: e, file e\\.src, line 3");
-}
-
-TEST_F(AssertReportDeathTest, HookInDataMemoryIsSkipped) {
-  if (tsk::test::kWindows) {
-    GTEST_SKIP() << "IsBadCodePtr only tests that the memory is readable";
-  }
+// A hook that declines, asks for a break, or is no code at all is followed
+// by the one-line report on the error stream and an abort. Without a
+// terminal the question of a message box cannot be put: its text goes to the
+// error stream and the process aborts.
+TEST_F(AssertDeathTest, ReportsOnTheErrorStreamWhenNoHookTakesTheFailure) {
   static unsigned char notCode[64] = {};
-  tskassert_set_mode(TSKASSERT_MODE_STDERR);
-  tskassert_set_hook(reinterpret_cast<tskassert_hook>(static_cast<void*>(notCode)));
-  EXPECT_DEATH(_tskassert("f", "f.src", 4), "Assertion failed: f, file f\\.src, line 4");
-}
-
-// Without a terminal the question cannot be put: the text goes to the error
-// stream and the process aborts.
-TEST_F(AssertMessageBoxDeathTest, WithoutATerminalTheTextIsReportedAndTheProcessAborts) {
-  if (tsk::test::kWindows) {
-    GTEST_SKIP() << "a real message box would wait for a user";
+  const std::string line = "Assertion failed: x > 0, file a\\.src, line -3\n";
+  const std::string box = "TSK Assert Failure\n\nAssertion failed!\n\nProgram: .*core_tests.*\n"
+                          "File: a\\.src\nLine: -3\n\nExpression: x > 0\n";
+  std::vector<std::tuple<int32_t, tskassert_hook, std::string>> cases = {
+      {TSKASSERT_MODE_STDERR, nullptr, line},
+      {TSKASSERT_MODE_STDERR, &declineFailure, "hook declined\n" + line},
+      {TSKASSERT_MODE_STDERR, &askForBreak, "debug break\n" + line},
+      {TSKASSERT_MODE_STDERR, reinterpret_cast<tskassert_hook>(uintptr_t{0x40}), line}};
+  // IsBadCodePtr only tests that the memory is readable, and a real message
+  // box would wait for a user.
+  if (!tsk::test::kWindows) {
+    cases.insert(cases.end(),
+                 {{TSKASSERT_MODE_STDERR, reinterpret_cast<tskassert_hook>(+notCode), line},
+                  {TSKASSERT_MODE_MSGBOX, nullptr, box},
+                  {TSKASSERT_MODE_DEFAULT, nullptr, box}});
   }
-  for (int32_t mode : {TSKASSERT_MODE_MSGBOX, TSKASSERT_MODE_DEFAULT}) {
+  for (const auto& [mode, hook, report] : cases) {
     tskassert_set_mode(mode);
+    tskassert_set_hook(hook);
     EXPECT_DEATH(
         {
+          tsk::test::catchDebugBreaks();
           tsk::test::detachFromTerminal();
-          _tskassert("g", "g.src", 5);
+          _tskassert("x > 0", "a.src", -3);
         },
-        "TSK Assert Failure\n\nAssertion failed!\n\nProgram: .*core_tests.*\nFile: g\\.src\n"
-        "Line: 5\n\nExpression: g\n")
-        << "mode " << mode;
+        report);
   }
 }
 
