@@ -5,6 +5,7 @@
 #ifndef TSKBASE_SRC_BUFFER_PACKED_ITEM_H
 #define TSKBASE_SRC_BUFFER_PACKED_ITEM_H
 
+#include "text/utf.h"
 #include "tskbase/common.h"
 
 #include <cstdint>
@@ -98,6 +99,10 @@ inline tsk_status unpackCounted(Byte** next, Byte* pos, uint32_t* capacity, void
   return TSK_OK;
 }
 
+// Length of a zero-terminated string, with the fastest scan for each width.
+inline size_t stringLength(const char* str) { return std::strlen(str); }
+inline size_t stringLength(const tsk_wchar_t* str) { return tsk::text::wideLength(str); }
+
 // Element count of a string item: length + 1, or 0 for a null string. A
 // string too long for a 32-bit count gives false.
 template <typename CharT>
@@ -106,7 +111,7 @@ inline bool stringItemCount(const CharT* str, uint32_t* count) {
     *count = 0;
     return true;
   }
-  const size_t length = std::char_traits<CharT>::length(str);
+  const size_t length = stringLength(str);
   if (length >= UINT32_MAX) {
     return false;
   }
@@ -140,7 +145,7 @@ inline uint32_t packedStringSizeBound(const CharT* str) {
   if (str == nullptr) {
     return kCountSize;
   }
-  const uint64_t length = std::char_traits<CharT>::length(str);
+  const uint64_t length = stringLength(str);
   return saturated(sizeof(CharT) * (length + 1) + 2 * kCountSize);
 }
 

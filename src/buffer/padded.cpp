@@ -76,7 +76,7 @@ tsk_status packPaddedString(Byte** next, Byte* pos, int32_t width, const CharT* 
   if (str == nullptr) {
     return TSK_FAIL;
   }
-  const size_t length = std::char_traits<CharT>::length(str);
+  const size_t length = stringLength(str);
   if (length >= static_cast<size_t>(INT32_MAX)) {
     return TSK_FAIL;
   }
