@@ -818,8 +818,14 @@ bool run(Sink<C>& sink, const C* format, va_list ap) {
 }
 
 template <typename C>
+int length(const C* format, va_list args);
+
+template <typename C>
 int bounded(C* buf, size_t room, const C* format, va_list args) {
-  if (format == nullptr || (buf == nullptr && room != 0)) {
+  if (buf == nullptr && room == 0) {
+    return length(format, args); // as Windows' _vsnprintf(NULL, 0, ...)
+  }
+  if (format == nullptr || buf == nullptr) {
     return -1;
   }
   Sink<C> sink(buf, room);

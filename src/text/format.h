@@ -7,13 +7,14 @@
 // and %C wide text; in a wide format %s and %c take wide text and %S and %C
 // narrow text. The size prefixes h (narrow), l and w (wide) fix the width of
 // a text argument whatever the format's own width. Text of the other width is
-// converted through the narrow encoding (unmappable characters become '?',
-// ill-formed ones U+FFFD). A null string prints as "(null)". Width and
-// precision count output elements. Text of the format's own width is cut
-// after `precision` raw elements, which can split a UTF-8 sequence or a
-// surrogate pair, as on Windows; converted text is cut before the first
-// character that would pass the precision, and with a precision no source
-// element is read once the output has reached it (the array then needs no
+// converted through the narrow encoding with the code-page conversions
+// (unmappable characters become '?', ill-formed ones U+FFFD). Windows'
+// runtime converts with wctomb instead and fails the whole call on a
+// character the code page lacks; here the text comes out with a '?'. A null string prints as
+// "(null)". Width and precision count output elements. Text of the format's own width is cut after
+// `precision` raw elements, which can split a UTF-8 sequence or a surrogate pair, as on Windows;
+// converted text is cut before the first character that would pass the precision, and with a
+// precision no source element is read once the output has reached it (the array then needs no
 // terminator). Width pads with spaces, or with zeros under the 0 flag.
 //
 // Numbers are formatted by the C library's own conversions, one at a time,
@@ -42,7 +43,8 @@ namespace tsk::text {
 // length when text and terminator fit (the terminator is written); exactly
 // `room` when the text fills the room and its terminator does not fit (no
 // terminator is written); -1 when the text is longer, after writing its
-// first `room` elements.
+// first `room` elements. A null buffer with room 0 measures, as Windows'
+// _vsnprintf does; a null buffer with room fails.
 int vformatBounded(char* buf, size_t room, const char* format, va_list args);
 int vformatBounded(tsk_wchar_t* buf, size_t room, const tsk_wchar_t* format, va_list args);
 

@@ -312,6 +312,13 @@ TEST(Format, BoundedModeReportsFitFillAndOverflow) {
   EXPECT_EQ(WString(w, 5), TSK_W("abcd#"));
   EXPECT_EQ(formatBounded(w, 0, TSK_W("")), 0);
   EXPECT_EQ(formatBounded(w, 0, TSK_W("x")), -1);
+
+  // No buffer and no room measures, as Windows' _vsnprintf does; no buffer
+  // with room fails.
+  EXPECT_EQ(formatBounded(static_cast<char*>(nullptr), 0, "%s-%d", "ab", 42), 5);
+  EXPECT_EQ(formatBounded(static_cast<tsk_wchar_t*>(nullptr), 0, TSK_W("%S"), "xyz"), 3);
+  EXPECT_EQ(formatBounded(static_cast<char*>(nullptr), 0, static_cast<const char*>(nullptr)), -1);
+  EXPECT_EQ(formatBounded(static_cast<char*>(nullptr), 4, "x"), -1);
 }
 
 TEST(Format, MeasuringModeCountsWithoutTerminator) {
