@@ -16,12 +16,16 @@ namespace {
 thread_local bool t_counting = false;
 thread_local int t_allocations = 0;
 
-void* allocate(size_t bytes) {
+// Out of line, so that the compiler does not pair the malloc in one inlined
+// operator with the free in another.
+__attribute__((noinline)) void* allocate(size_t bytes) {
   if (t_counting) {
     ++t_allocations;
   }
   return std::malloc(bytes == 0 ? 1 : bytes);
 }
+
+__attribute__((noinline)) void release(void* p) { std::free(p); }
 
 } // namespace
 
@@ -35,12 +39,12 @@ void* operator new(size_t bytes) {
 void* operator new[](size_t bytes) { return operator new(bytes); }
 void* operator new(size_t bytes, const std::nothrow_t&) noexcept { return allocate(bytes); }
 void* operator new[](size_t bytes, const std::nothrow_t&) noexcept { return allocate(bytes); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, size_t) noexcept { release(p); }
+void operator delete[](void* p, size_t) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
 
 namespace {
 
