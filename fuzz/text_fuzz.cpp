@@ -259,7 +259,11 @@ void formatter(const std::string& narrow, const WString& wide, size_t capacity, 
   const int bounded = tsk::text::formatBounded(n.data(), capacity, "%.*S|%s", precision,
                                                wide.c_str(), narrow.c_str());
   CHECK(length >= 0);
-  CHECK(bounded == (static_cast<size_t>(length) <= capacity ? length : -1));
+  if (n.data() == nullptr) {
+    CHECK(bounded == length); // no buffer and no room: measured
+  } else {
+    CHECK(bounded == (static_cast<size_t>(length) <= capacity ? length : -1));
+  }
   const int secure = tsk::text::formatSecure(w.data(), capacity, TSK_W("%S|%.*s"), narrow.c_str(),
                                              precision, wide.c_str());
   if (secure >= 0) {

@@ -454,4 +454,36 @@ TEST(StringCnv, ConcurrentConversionsDoNotInterfere) {
   EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
+// Converts in its destructor, at thread exit, after the library's own
+// thread-local state may already be gone.
+struct ConvertsAtThreadExit {
+  std::string* out = nullptr;
+  ~ConvertsAtThreadExit() {
+    char* n = nullptr;
+    const tsk_wchar_t text[] = {0xE9, 't', 0x4E2D, 0};
+    if (out != nullptr && stringCnv_wcsToMbsAlloc(text, &n) == TSK_OK) {
+      *out = n;
+      std::free(n);
+    }
+  }
+};
+
+thread_local ConvertsAtThreadExit t_convertsAtExit;
+
+// The conversion runs after the thread's converters were released (they
+// were first used after this object was made); it must still work, and under
+// the leak checker it must not leave converters open.
+TEST(StringCnv, ConversionsInThreadExitDestructorsStillWork) {
+  ScopedNarrowEncoding latin1(NarrowEncoding::kLatin1);
+  TSK_REQUIRE_NARROW_ENCODING(latin1, "Latin-1");
+  std::string converted;
+  std::thread([&] {
+    t_convertsAtExit.out = &converted;
+    tsk_wchar_t* w = nullptr;
+    ASSERT_EQ(stringCnv_mbsToWcsAlloc("\xE9", &w), TSK_OK);
+    std::free(w);
+  }).join();
+  EXPECT_EQ(converted, "\xE9t?");
+}
+
 } // namespace
