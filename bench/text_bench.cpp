@@ -8,6 +8,7 @@
 #include <iconv.h>
 #include <unicode/ustring.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,9 @@ std::string utf8Text(Kind kind, size_t size) {
 
 std::basic_string<tsk_wchar_t> utf16Text(const std::string& utf8) {
   tsk_wchar_t* wide = nullptr;
-  stringCnv_utf8ToWcsAlloc(utf8.c_str(), &wide);
+  if (stringCnv_utf8ToWcsAlloc(utf8.c_str(), &wide) != TSK_OK) {
+    throw std::runtime_error("cannot convert the sample text");
+  }
   std::basic_string<tsk_wchar_t> text(wide);
   free(wide);
   return text;

@@ -10,10 +10,12 @@
 
 #include "text/format.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -135,14 +137,39 @@ void ansiForms(const std::string& narrow, const WString& wide) {
   }
 }
 
+WString utf8ToWide(const std::string& text) {
+  tsk_wchar_t* w = nullptr;
+  CHECK(stringCnv_utf8ToWcsAlloc(text.c_str(), &w) == TSK_OK);
+  WString out(w);
+  std::free(w);
+  return out;
+}
+
+std::string wideToUtf8(const WString& text) {
+  char* n = nullptr;
+  CHECK(stringCnv_wcsToUTF8Alloc(text.c_str(), &n) == TSK_OK);
+  std::string out(n);
+  std::free(n);
+  return out;
+}
+
+// The UTF-8 buffer forms keep the conversion of the source's first
+// capacity - 1 elements (cut to capacity - 1 bytes when it takes exactly
+// capacity); the others fail rather than cut.
 void bufferForms(const std::string& narrow, const WString& wide, size_t capacity) {
   std::vector<tsk_wchar_t> w(capacity);
   std::vector<char> n(capacity);
   if (stringCnv_utf8ToWcs(narrow.c_str(), w.data(), capacity) == TSK_OK) {
     CHECK(terminatedWithin(w.data(), capacity));
+    CHECK(WString(w.data()) == utf8ToWide(narrow.substr(0, capacity - 1)));
+  } else {
+    CHECK(capacity == 0);
   }
   if (stringCnv_wcsToUTF8(wide.c_str(), n.data(), capacity) == TSK_OK) {
     CHECK(terminatedWithin(n.data(), capacity));
+    const std::string all = wideToUtf8(wide.substr(0, capacity - 1));
+    CHECK(all.size() <= capacity);
+    CHECK(std::string(n.data()) == all.substr(0, capacity - 1));
   }
   if (stringCnv_mbsToTcs(narrow.c_str(), w.data(), capacity) == TSK_OK) {
     CHECK(terminatedWithin(w.data(), capacity));
@@ -179,6 +206,52 @@ void arrayForms(const std::string& narrow, const WString& wide) {
   std::free(n);
 }
 
+// An exact-size heap copy of the first `count` elements, terminated only if
+// `terminate` (the sanitizers catch a read past it).
+template <typename T>
+std::unique_ptr<T[]> exactCopy(const std::basic_string<T>& text, size_t count, bool terminate) {
+  std::unique_ptr<T[]> copy(new T[count + (terminate ? 1 : 0)]);
+  std::copy(text.begin(), text.begin() + static_cast<ptrdiff_t>(count), copy.get());
+  if (terminate) {
+    copy[count] = 0;
+  }
+  return copy;
+}
+
+// With a precision the formatter reads no element past it, so an array that
+// holds the precision's worth of text needs no terminator and gives what the
+// terminated string gives.
+void unterminatedArguments(const std::string& narrow, const WString& wide, int precision) {
+  const auto p = static_cast<size_t>(precision);
+  char expected[128];
+  char got[128];
+  tsk_wchar_t expectedWide[128];
+  tsk_wchar_t gotWide[128];
+
+  const size_t narrowCount = std::min(narrow.size(), p);
+  const auto narrowCopy = exactCopy(narrow, narrowCount, narrow.size() < p);
+  const int n1 = tsk::text::formatBounded(expected, 128, "%.*s", precision, narrow.c_str());
+  CHECK(tsk::text::formatBounded(got, 128, "%.*s", precision, narrowCopy.get()) == n1);
+  CHECK(n1 < 0 || std::memcmp(expected, got, static_cast<size_t>(n1)) == 0);
+
+  const size_t wideCount = std::min(wide.size(), p);
+  const auto wideCopy = exactCopy(wide, wideCount, wide.size() < p);
+  const int n2 = tsk::text::formatBounded(expected, 128, "%.*S", precision, wide.c_str());
+  CHECK(tsk::text::formatBounded(got, 128, "%.*S", precision, wideCopy.get()) == n2);
+  CHECK(n2 < 0 || std::memcmp(expected, got, static_cast<size_t>(n2)) == 0);
+
+  // Narrow text for a wide format: each character gives at least one unit,
+  // so text whose whole conversion passes the precision is never read to
+  // its end.
+  const bool passes = tsk::text::formatLength(TSK_W("%hs"), narrow.c_str()) > precision;
+  const auto bytes = exactCopy(narrow, narrow.size(), !passes);
+  const int n3 =
+      tsk::text::formatBounded(expectedWide, 128, TSK_W("%.*hs"), precision, narrow.c_str());
+  CHECK(tsk::text::formatBounded(gotWide, 128, TSK_W("%.*hs"), precision, bytes.get()) == n3);
+  CHECK(n3 < 0 ||
+        std::memcmp(expectedWide, gotWide, static_cast<size_t>(n3) * sizeof(tsk_wchar_t)) == 0);
+}
+
 void formatter(const std::string& narrow, const WString& wide, size_t capacity, int precision) {
   std::vector<char> n(capacity);
   std::vector<tsk_wchar_t> w(capacity);
@@ -186,13 +259,20 @@ void formatter(const std::string& narrow, const WString& wide, size_t capacity, 
   const int bounded = tsk::text::formatBounded(n.data(), capacity, "%.*S|%s", precision,
                                                wide.c_str(), narrow.c_str());
   CHECK(length >= 0);
-  CHECK(bounded == (static_cast<size_t>(length) <= capacity ? length : -1));
+  if (n.data() == nullptr) {
+    CHECK(bounded == length); // no buffer and no room: measured
+  } else {
+    CHECK(bounded == (static_cast<size_t>(length) <= capacity ? length : -1));
+  }
   const int secure = tsk::text::formatSecure(w.data(), capacity, TSK_W("%S|%.*s"), narrow.c_str(),
                                              precision, wide.c_str());
   if (secure >= 0) {
     CHECK(w[static_cast<size_t>(secure)] == 0);
   } else if (capacity > 0) {
     CHECK(w[0] == 0);
+  }
+  if (precision >= 0) {
+    unterminatedArguments(narrow, wide, precision);
   }
 }
 

@@ -40,7 +40,8 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
 // isMbcSpace) is the character's bytes read as a big-endian number: 0x41 for
 // "A", 0xC3A9 for a UTF-8 "é".
 
-// The character after the one at s (s + 1 at the terminator).
+// The character after the one at s (s + 1 at the terminator). Never steps
+// past a terminator, even when it follows a lone lead byte.
 const unsigned char* mbsInc(const unsigned char* s);
 // The character before pos, or null when pos <= start.
 const unsigned char* mbsDec(const unsigned char* start, const unsigned char* pos);
@@ -79,11 +80,20 @@ tsk_wchar_t* wcsUpr(tsk_wchar_t* s);
 
 // ---- Numbers ----------------------------------------------------------------
 //
-// The C library's snprintf for one conversion specification in C99 syntax
-// (flags, width, precision, the length modifiers hh h l ll L, conversions
-// d i u o x X e E f F g G a A): writes at most cap bytes, terminator
-// included, and returns the length of the full text, or -1.
-int formatNumber(char* buf, size_t cap, const char* spec, ...);
+// The C library's snprintf for one conversion in C99 syntax (flags, width,
+// precision, the length modifiers hh h l ll L, conversions d i u o x X e E f
+// F g G a A): writes at most cap bytes, terminator included, and returns the
+// length of the full text, or -1. With cap 0 (buf may be null) only measures.
+int formatNumber(char* buf, size_t cap, const char* conversion, ...);
+
+// Whether a long double argument is passed as a double. Windows' calling
+// convention has long double the same as double, so callers built with
+// Microsoft's compiler pass a double for %Lf; the formatter reads it so.
+#if defined(_WIN32)
+inline constexpr bool kLongDoubleIsDouble = true;
+#else
+inline constexpr bool kLongDoubleIsDouble = false;
+#endif
 
 } // namespace tsk::platform
 

@@ -1,9 +1,9 @@
 #include "convert.h"
 
+#include "core/heap.h"
 #include "platform/text.h"
 #include "utf.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace tsk::text {
@@ -21,9 +21,9 @@ tsk_wchar_t* newWide(Encoding from, const char* src) {
   if (n <= 0) {
     return nullptr;
   }
-  auto* out = static_cast<tsk_wchar_t*>(std::malloc(static_cast<size_t>(n) * sizeof(tsk_wchar_t)));
+  auto* out = heap::allocateArray<tsk_wchar_t>(static_cast<size_t>(n));
   if (out != nullptr && toWide(from, src, -1, out, n) != n) {
-    std::free(out);
+    heap::release(out);
     out = nullptr;
   }
   return out;
@@ -34,9 +34,9 @@ char* newNarrow(Encoding to, const tsk_wchar_t* src) {
   if (n <= 0) {
     return nullptr;
   }
-  auto* out = static_cast<char*>(std::malloc(static_cast<size_t>(n)));
+  auto* out = heap::allocateArray<char>(static_cast<size_t>(n));
   if (out != nullptr && toNarrow(to, src, -1, out, n) != n) {
-    std::free(out);
+    heap::release(out);
     out = nullptr;
   }
   return out;
@@ -46,10 +46,10 @@ tsk_wchar_t* newWideCopy(const tsk_wchar_t* src) {
   if (src == nullptr) {
     return nullptr;
   }
-  const size_t bytes = (wideLength(src) + 1) * sizeof(tsk_wchar_t);
-  auto* out = static_cast<tsk_wchar_t*>(std::malloc(bytes));
+  const size_t units = wideLength(src) + 1;
+  auto* out = heap::allocateArray<tsk_wchar_t>(units);
   if (out != nullptr) {
-    std::memcpy(out, src, bytes);
+    std::memcpy(out, src, units * sizeof(tsk_wchar_t));
   }
   return out;
 }

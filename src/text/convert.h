@@ -22,13 +22,13 @@ enum class Encoding : unsigned {
 int toWide(Encoding from, const char* src, int length, tsk_wchar_t* dst, int capacity);
 int toNarrow(Encoding to, const tsk_wchar_t* src, int length, char* dst, int capacity);
 
-// A fresh malloc block holding the whole zero-terminated source converted
-// and terminated, or null if conversion or allocation fails. Release it
-// with free().
+// A fresh block of the library heap holding the whole zero-terminated
+// source converted and terminated, or null if conversion or allocation
+// fails. Release it with tsk::heap::release (or free()).
 tsk_wchar_t* newWide(Encoding from, const char* src);
 char* newNarrow(Encoding to, const tsk_wchar_t* src);
 
-// A fresh malloc copy of a wide string, or null.
+// A fresh library-heap copy of a wide string, or null.
 tsk_wchar_t* newWideCopy(const tsk_wchar_t* src);
 
 } // namespace tsk::text

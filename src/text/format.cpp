@@ -10,9 +10,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <memory>
+#include <new>
 #include <type_traits>
-#include <vector>
 
 namespace tsk::text {
 
@@ -30,6 +30,13 @@ class Sink {
 public:
   Sink(C* buf, size_t room) : buf_(buf), room_(buf == nullptr ? 0 : room) {}
 
+  // Whether nothing more can be stored; from here on output is only counted.
+  bool full() const { return count_ >= room_; }
+  // Elements that can still be stored.
+  size_t space() const { return full() ? 0 : room_ - count_; }
+  // Where the next element goes; only while !full().
+  C* next() const { return buf_ + count_; }
+
   void put(C c) {
     if (count_ < room_) {
       buf_[count_] = c;
@@ -37,17 +44,22 @@ public:
     ++count_;
   }
   void put(const C* s, size_t n) {
-    if (count_ < room_) {
-      const size_t k = n < room_ - count_ ? n : room_ - count_;
+    const size_t k = n < space() ? n : space();
+    if (k > 0) {
       std::memcpy(buf_ + count_, s, k * sizeof(C));
     }
     count_ += n;
   }
   void fill(C c, size_t n) {
-    for (; n > 0; --n) {
-      put(c);
+    const size_t k = n < space() ? n : space();
+    for (size_t i = 0; i < k; ++i) {
+      buf_[count_ + i] = c;
     }
+    count_ += n;
   }
+  // Counts `n` elements that were stored at next() directly, or that are
+  // not stored at all.
+  void skip(size_t n) { count_ += n; }
   size_t count() const { return count_; }
 
 private:
@@ -72,7 +84,8 @@ enum class Size {
   kWide
 };
 
-struct Spec {
+// One conversion of the format: flags, width, precision, size and type.
+struct Conversion {
   bool minus = false;
   bool plus = false;
   bool space = false;
@@ -81,7 +94,7 @@ struct Spec {
   int width = -1;
   int precision = -1;
   Size size = Size::kNone;
-  char conversion = 0;
+  char type = 0;
 };
 
 // Reads a decimal number, or -1 if it passes INT_MAX.
@@ -98,26 +111,26 @@ int readNumber(const C*& p) {
   return static_cast<int>(n);
 }
 
-// Parses the specification after a '%'; false if it is malformed. `p` ends
-// on the conversion character.
+// Parses the conversion after a '%'; false if it is malformed. `p` ends on
+// the conversion character.
 template <typename C>
-bool parseSpec(const C*& p, Args& args, Spec& spec) {
+bool parseConversion(const C*& p, Args& args, Conversion& conv) {
   for (;; ++p) {
     switch (*p) {
     case '-':
-      spec.minus = true;
+      conv.minus = true;
       continue;
     case '+':
-      spec.plus = true;
+      conv.plus = true;
       continue;
     case ' ':
-      spec.space = true;
+      conv.space = true;
       continue;
     case '#':
-      spec.hash = true;
+      conv.hash = true;
       continue;
     case '0':
-      spec.zero = true;
+      conv.zero = true;
       continue;
     default:
       break;
@@ -131,14 +144,14 @@ bool parseSpec(const C*& p, Args& args, Spec& spec) {
       if (width == INT_MIN) {
         return false;
       }
-      spec.minus = true;
-      spec.width = -width;
+      conv.minus = true;
+      conv.width = -width;
     } else {
-      spec.width = width;
+      conv.width = width;
     }
   } else if (*p >= '0' && *p <= '9') {
-    spec.width = readNumber(p);
-    if (spec.width < 0) {
+    conv.width = readNumber(p);
+    if (conv.width < 0) {
       return false;
     }
   }
@@ -147,10 +160,10 @@ bool parseSpec(const C*& p, Args& args, Spec& spec) {
     if (*p == '*') {
       ++p;
       const int precision = va_arg(args.ap, int);
-      spec.precision = precision < 0 ? -1 : precision;
+      conv.precision = precision < 0 ? -1 : precision;
     } else {
-      spec.precision = readNumber(p);
-      if (spec.precision < 0) {
+      conv.precision = readNumber(p);
+      if (conv.precision < 0) {
         return false;
       }
     }
@@ -158,42 +171,42 @@ bool parseSpec(const C*& p, Args& args, Spec& spec) {
   switch (*p) {
   case 'h':
     ++p;
-    spec.size = *p == 'h' ? (++p, Size::kChar) : Size::kShort;
+    conv.size = *p == 'h' ? (++p, Size::kChar) : Size::kShort;
     break;
   case 'l':
     ++p;
-    spec.size = *p == 'l' ? (++p, Size::kLongLong) : Size::kLong;
+    conv.size = *p == 'l' ? (++p, Size::kLongLong) : Size::kLong;
     break;
   case 'L':
     ++p;
-    spec.size = Size::kLongDouble;
+    conv.size = Size::kLongDouble;
     break;
   case 'j':
     ++p;
-    spec.size = Size::kMax;
+    conv.size = Size::kMax;
     break;
   case 'z':
     ++p;
-    spec.size = Size::kSize;
+    conv.size = Size::kSize;
     break;
   case 't':
     ++p;
-    spec.size = Size::kPtrdiff;
+    conv.size = Size::kPtrdiff;
     break;
   case 'w':
     ++p;
-    spec.size = Size::kWide;
+    conv.size = Size::kWide;
     break;
   case 'I':
     if (p[1] == '6' && p[2] == '4') {
       p += 3;
-      spec.size = Size::kInt64;
+      conv.size = Size::kInt64;
     } else if (p[1] == '3' && p[2] == '2') {
       p += 3;
-      spec.size = Size::kInt32;
+      conv.size = Size::kInt32;
     } else {
       ++p;
-      spec.size = Size::kPointer;
+      conv.size = Size::kPointer;
     }
     break;
   default:
@@ -203,85 +216,346 @@ bool parseSpec(const C*& p, Args& args, Spec& spec) {
   if (code == 0 || code > 0x7F) {
     return false;
   }
-  spec.conversion = static_cast<char>(*p);
+  conv.type = static_cast<char>(*p);
   return true;
 }
 
-// The C99 specification for one number: flags, width, precision, then
-// `length` and the conversion.
-std::string numberSpec(const Spec& spec, const char* length, char conversion) {
-  std::string s = "%";
-  if (spec.minus)
-    s += '-';
-  if (spec.plus)
-    s += '+';
-  if (spec.space)
-    s += ' ';
-  if (spec.hash)
-    s += '#';
-  if (spec.zero)
-    s += '0';
-  if (spec.width >= 0)
-    s += std::to_string(spec.width);
-  if (spec.precision >= 0) {
-    s += '.';
-    s += std::to_string(spec.precision);
+// A number's conversion in C99 syntax, built on the stack: '%', flags,
+// width, precision, then a length modifier and the type. At most
+// 1 + 5 + 10 + 1 + 10 + 2 + 1 characters.
+struct NumberConversion {
+  char text[32];
+};
+
+char* writeDecimal(char* p, int value) {
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  while (n > 0) {
+    *p++ = digits[--n];
   }
-  s += length;
-  s += conversion;
-  return s;
+  return p;
 }
 
-// Text in the narrow encoding, written to a narrow or wide sink.
-void putNarrow(Sink<char>& sink, const char* s, size_t n) { sink.put(s, n); }
-
-void putNarrow(Sink<tsk_wchar_t>& sink, const char* s, size_t n) {
-  bool ascii = true;
-  for (size_t i = 0; i < n && ascii; ++i) {
-    ascii = static_cast<unsigned char>(s[i]) < 0x80;
+NumberConversion numberConversion(const Conversion& conv, const char* length, char type) {
+  NumberConversion out;
+  char* p = out.text;
+  *p++ = '%';
+  if (conv.minus)
+    *p++ = '-';
+  if (conv.plus)
+    *p++ = '+';
+  if (conv.space)
+    *p++ = ' ';
+  if (conv.hash)
+    *p++ = '#';
+  if (conv.zero)
+    *p++ = '0';
+  if (conv.width >= 0)
+    p = writeDecimal(p, conv.width);
+  if (conv.precision >= 0) {
+    *p++ = '.';
+    p = writeDecimal(p, conv.precision);
   }
-  if (ascii) {
-    for (size_t i = 0; i < n; ++i) {
-      sink.put(static_cast<tsk_wchar_t>(static_cast<unsigned char>(s[i])));
+  for (; *length != 0; ++length) {
+    *p++ = *length;
+  }
+  *p++ = type;
+  *p = 0;
+  return out;
+}
+
+// ---- Text of the other width ------------------------------------------------
+//
+// Cross-width text is converted piece by piece through small stack buffers
+// and handed to an `emit(const C* text, size_t n)` callback, which returns
+// false to stop early. Pieces end on character boundaries. A walk is
+// deterministic, so a measuring walk and a writing walk over the same text
+// agree.
+
+constexpr size_t kWidePiece = 128;                        // UTF-16 units per piece
+constexpr size_t kNarrowPieceBytes = 4 * kWidePiece + 16; // their narrow form
+constexpr size_t kNarrowPiece = 256;                      // narrow bytes per piece
+
+enum class Walk { kDone, kStopped, kFailed };
+
+// Wide text to the narrow encoding. With limit < 0 the whole zero-terminated
+// string, in pieces. Otherwise character by character until the next one
+// would take the output past `limit` bytes; then no unit past the first
+// `limit` is read (every unit gives at least one byte), so the array needs
+// no terminator when it holds `limit` units.
+template <typename Emit>
+Walk walkWide(const tsk_wchar_t* s, int limit, Emit emit) {
+  char out[kNarrowPieceBytes];
+  if (limit < 0) {
+    const size_t length = wideLength(s);
+    for (size_t i = 0; i < length;) {
+      size_t n = length - i < kWidePiece ? length - i : kWidePiece;
+      if (i + n < length && isHighSurrogate(s[i + n - 1]) && isLowSurrogate(s[i + n])) {
+        --n; // keep the pair together
+      }
+      const int k = platform::wideToMultiByte(kAnsiCodePage, s + i, static_cast<int>(n), out,
+                                              static_cast<int>(sizeof out));
+      if (k <= 0) {
+        return Walk::kFailed;
+      }
+      if (!emit(out, static_cast<size_t>(k))) {
+        return Walk::kStopped;
+      }
+      i += n;
     }
-    return;
+    return Walk::kDone;
   }
-  const int units = platform::multiByteToWide(kAnsiCodePage, s, static_cast<int>(n), nullptr, 0);
-  std::vector<tsk_wchar_t> wide(static_cast<size_t>(units > 0 ? units : 0));
-  if (units > 0 && platform::multiByteToWide(kAnsiCodePage, s, static_cast<int>(n), wide.data(),
-                                             units) == units) {
-    sink.put(wide.data(), wide.size());
+  const size_t span = wideLength(s, static_cast<size_t>(limit));
+  size_t written = 0;
+  for (size_t i = 0; i < span;) {
+    const size_t units = i + 1 < span && isHighSurrogate(s[i]) && isLowSurrogate(s[i + 1]) ? 2 : 1;
+    const int k = platform::wideToMultiByte(kAnsiCodePage, s + i, static_cast<int>(units), out,
+                                            static_cast<int>(sizeof out));
+    if (k <= 0) {
+      return Walk::kFailed;
+    }
+    written += static_cast<size_t>(k);
+    if (written > static_cast<size_t>(limit)) {
+      break;
+    }
+    if (!emit(out, static_cast<size_t>(k))) {
+      return Walk::kStopped;
+    }
+    i += units;
   }
+  return Walk::kDone;
 }
 
-// Formats one number with the C library and writes it out.
-template <typename C, typename T>
-bool putNumber(Sink<C>& sink, const std::string& spec, T value) {
-  char local[128];
-  int n = platform::formatNumber(local, sizeof local, spec.c_str(), value);
-  if (n < 0) {
-    return false;
+// The length of the narrow character at p, `end` being the first byte not
+// to read (null: the text is zero-terminated). Never reaches past a
+// terminator.
+size_t narrowStep(const char* p, const char* end) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  const auto step = static_cast<size_t>(platform::mbsInc(u) - u);
+  if (end != nullptr && step > static_cast<size_t>(end - p)) {
+    return static_cast<size_t>(end - p);
   }
-  if (static_cast<size_t>(n) < sizeof local) {
-    putNarrow(sink, local, static_cast<size_t>(n));
+  return step;
+}
+
+// Narrow text to UTF-16: the `length` bytes at s (length < 0: up to the
+// terminator) in pieces; or, with limit >= 0, character by character while
+// the output stays within `limit` units, reading no character once the
+// output has reached the limit.
+template <typename Emit>
+Walk walkNarrow(const char* s, long long length, int limit, Emit emit) {
+  tsk_wchar_t out[kNarrowPiece];
+  const char* end = length < 0 ? nullptr : s + length;
+  const auto atEnd = [&](const char* p) { return end != nullptr ? p >= end : *p == 0; };
+  if (limit < 0) {
+    for (const char* p = s; !atEnd(p);) {
+      const char* q = p;
+      while (!atEnd(q)) {
+        const size_t step = narrowStep(q, end);
+        if (static_cast<size_t>(q - p) + step > kNarrowPiece) {
+          break;
+        }
+        q += step;
+      }
+      const int k = platform::multiByteToWide(kAnsiCodePage, p, static_cast<int>(q - p), out,
+                                              static_cast<int>(kNarrowPiece));
+      if (k <= 0) {
+        return Walk::kFailed;
+      }
+      if (!emit(out, static_cast<size_t>(k))) {
+        return Walk::kStopped;
+      }
+      p = q;
+    }
+    return Walk::kDone;
+  }
+  size_t written = 0;
+  for (const char* p = s; written < static_cast<size_t>(limit) && !atEnd(p);) {
+    const size_t step = narrowStep(p, end);
+    const int k = platform::multiByteToWide(kAnsiCodePage, p, static_cast<int>(step), out,
+                                            static_cast<int>(kNarrowPiece));
+    if (k <= 0) {
+      return Walk::kFailed;
+    }
+    written += static_cast<size_t>(k);
+    if (written > static_cast<size_t>(limit)) {
+      break;
+    }
+    if (!emit(out, static_cast<size_t>(k))) {
+      return Walk::kStopped;
+    }
+    p += step;
+  }
+  return Walk::kDone;
+}
+
+// Measures cross-width text: false if the platform refuses a conversion or
+// the text passes INT_MAX elements.
+template <typename Walker>
+bool measure(Walker walk, size_t& n) {
+  n = 0;
+  const Walk w = walk([&](const auto*, size_t k) {
+    n += k;
+    return n <= static_cast<size_t>(INT_MAX);
+  });
+  return w == Walk::kDone;
+}
+
+// Writes cross-width text of `n` elements (as measured) to the sink; once
+// the sink is full the rest is only counted.
+template <typename C, typename Walker>
+bool write(Sink<C>& sink, size_t n, Walker walk) {
+  if (sink.full()) {
+    sink.skip(n);
     return true;
   }
-  std::vector<char> big(static_cast<size_t>(n) + 1);
-  n = platform::formatNumber(big.data(), big.size(), spec.c_str(), value);
+  size_t written = 0;
+  const Walk w = walk([&](const C* text, size_t k) {
+    sink.put(text, k);
+    written += k;
+    return !sink.full();
+  });
+  if (w == Walk::kFailed || written > n) {
+    return false;
+  }
+  sink.skip(n - written);
+  return true;
+}
+
+// ---- Numbers ------------------------------------------------------------------
+
+// Number text of `n` bytes in the narrow encoding, to a narrow or wide sink.
+void putNarrow(Sink<char>& sink, const char* s, size_t n) { sink.put(s, n); }
+
+bool isAscii(const char* s, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (static_cast<unsigned char>(s[i]) >= 0x80) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool putNarrow(Sink<tsk_wchar_t>& sink, const char* s, size_t n) {
+  if (isAscii(s, n)) {
+    const size_t k = n < sink.space() ? n : sink.space();
+    for (size_t i = 0; i < k; ++i) {
+      sink.put(static_cast<tsk_wchar_t>(s[i]));
+    }
+    sink.skip(n - k);
+    return true;
+  }
+  const auto walk = [&](auto emit) { return walkNarrow(s, static_cast<long long>(n), -1, emit); };
+  size_t units = 0;
+  return measure(walk, units) && write(sink, units, walk);
+}
+
+bool putNumberText(Sink<char>& sink, const char* s, size_t n) {
+  putNarrow(sink, s, n);
+  return true;
+}
+bool putNumberText(Sink<tsk_wchar_t>& sink, const char* s, size_t n) {
+  return putNarrow(sink, s, n);
+}
+
+// Whether the C library's numbers are plain ASCII in the current locale
+// (their only locale-dependent part is the decimal point).
+bool asciiNumbers() {
+  char probe[16];
+  const int n = platform::formatNumber(probe, sizeof probe, "%.1f", 0.5);
+  return n > 0 && static_cast<size_t>(n) < sizeof probe && isAscii(probe, static_cast<size_t>(n));
+}
+
+// A number's text when it is longer than the stack buffer. It is written
+// straight into the caller's buffer when it fits there with its terminator,
+// so text that fits needs no memory of its own; a wide sink takes the
+// bytes into the space of its units and widens them in place, from the end.
+// Only text that reaches the end of the room (or a wide sink's text under a
+// decimal point outside ASCII) goes through a heap copy.
+template <typename T>
+bool putLongNumber(Sink<char>& sink, const char* conversion, T value, size_t n) {
+  if (sink.full()) {
+    sink.skip(n);
+    return true;
+  }
+  if (n < sink.space()) {
+    platform::formatNumber(sink.next(), n + 1, conversion, value);
+    sink.skip(n);
+    return true;
+  }
+  const size_t k = sink.space();
+  std::unique_ptr<char[]> copy(new (std::nothrow) char[k + 1]);
+  if (copy == nullptr || platform::formatNumber(copy.get(), k + 1, conversion, value) < 0) {
+    return false;
+  }
+  sink.put(copy.get(), k);
+  sink.skip(n - k);
+  return true;
+}
+
+template <typename T>
+bool putLongNumber(Sink<tsk_wchar_t>& sink, const char* conversion, T value, size_t n) {
+  const bool ascii = asciiNumbers();
+  if (ascii && sink.full()) {
+    sink.skip(n);
+    return true;
+  }
+  if (ascii && n < sink.space()) {
+    tsk_wchar_t* out = sink.next();
+    char* bytes = reinterpret_cast<char*>(out);
+    platform::formatNumber(bytes, n + 1, conversion, value);
+    for (size_t i = n; i-- > 0;) {
+      out[i] = static_cast<tsk_wchar_t>(static_cast<unsigned char>(bytes[i]));
+    }
+    sink.skip(n);
+    return true;
+  }
+  // Only the first space() bytes are needed when they are ASCII.
+  const size_t k = ascii ? sink.space() : n;
+  std::unique_ptr<char[]> copy(new (std::nothrow) char[k + 1]);
+  if (copy == nullptr || platform::formatNumber(copy.get(), k + 1, conversion, value) < 0) {
+    return false;
+  }
+  if (!putNarrow(sink, copy.get(), k)) {
+    return false;
+  }
+  sink.skip(n - k);
+  return true;
+}
+
+// Formats one number with the C library and writes it out. Once the sink is
+// full the text is only measured.
+template <typename C, typename T>
+bool putNumber(Sink<C>& sink, const NumberConversion& conv, T value) {
+  char local[512];
+  const char* conversion = conv.text;
+  const bool measureOnly = sink.full() && std::is_same_v<C, char>;
+  const int n = measureOnly ? platform::formatNumber(nullptr, 0, conversion, value)
+                            : platform::formatNumber(local, sizeof local, conversion, value);
   if (n < 0) {
     return false;
   }
-  putNarrow(sink, big.data(), static_cast<size_t>(n));
-  return true;
+  if (measureOnly) {
+    sink.skip(static_cast<size_t>(n));
+    return true;
+  }
+  if (static_cast<size_t>(n) < sizeof local) {
+    return putNumberText(sink, local, static_cast<size_t>(n));
+  }
+  return putLongNumber(sink, conversion, value, static_cast<size_t>(n));
 }
 
 template <typename C>
-bool putInteger(Sink<C>& sink, const Spec& spec, Args& args) {
-  const char conversion = spec.conversion == 'i' ? 'd' : spec.conversion;
-  const bool isSigned = conversion == 'd';
+bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
+  const char type = conv.type == 'i' ? 'd' : conv.type;
+  const bool isSigned = type == 'd';
   long long sv = 0;
   unsigned long long uv = 0;
-  switch (spec.size) {
+  switch (conv.size) {
   case Size::kNone:
   case Size::kInt32:
     sv = va_arg(args.ap, int);
@@ -321,130 +595,54 @@ bool putInteger(Sink<C>& sink, const Spec& spec, Args& args) {
   case Size::kWide:
     return false;
   }
-  const std::string s = numberSpec(spec, "ll", conversion);
-  return isSigned ? putNumber(sink, s, sv) : putNumber(sink, s, uv);
+  const NumberConversion number = numberConversion(conv, "ll", type);
+  return isSigned ? putNumber(sink, number, sv) : putNumber(sink, number, uv);
 }
 
 template <typename C>
-bool putFloat(Sink<C>& sink, const Spec& spec, Args& args) {
-  if (spec.size == Size::kLongDouble) {
-    return putNumber(sink, numberSpec(spec, "L", spec.conversion), va_arg(args.ap, long double));
+bool putFloat(Sink<C>& sink, const Conversion& conv, Args& args) {
+  if (conv.size == Size::kLongDouble) {
+    if constexpr (platform::kLongDoubleIsDouble) {
+      // The platform's long double is a double, and callers pass one.
+      return putNumber(sink, numberConversion(conv, "", conv.type), va_arg(args.ap, double));
+    } else {
+      return putNumber(sink, numberConversion(conv, "L", conv.type), va_arg(args.ap, long double));
+    }
   }
-  if (spec.size != Size::kNone && spec.size != Size::kLong) {
+  if (conv.size != Size::kNone && conv.size != Size::kLong) {
     return false;
   }
-  return putNumber(sink, numberSpec(spec, "", spec.conversion), va_arg(args.ap, double));
+  return putNumber(sink, numberConversion(conv, "", conv.type), va_arg(args.ap, double));
 }
 
 template <typename C>
-bool putPointer(Sink<C>& sink, Spec spec, Args& args) {
+bool putPointer(Sink<C>& sink, Conversion conv, Args& args) {
   const auto value = reinterpret_cast<uintptr_t>(va_arg(args.ap, void*));
-  if (spec.precision < 0) {
-    spec.precision = 2 * sizeof(void*);
+  if (conv.precision < 0) {
+    conv.precision = 2 * sizeof(void*);
   }
-  return putNumber(sink, numberSpec(spec, "ll", 'X'), static_cast<unsigned long long>(value));
+  return putNumber(sink, numberConversion(conv, "ll", 'X'), static_cast<unsigned long long>(value));
 }
 
-// Pads `length` elements of text out to the specification's width: spaces
-// (or zeros) before, or spaces after under the - flag.
+// ---- Text -------------------------------------------------------------------
+
+// Pads `length` elements of text out to the conversion's width: spaces (or
+// zeros) before, or spaces after under the - flag.
 template <typename C, typename Body>
-void padded(Sink<C>& sink, const Spec& spec, size_t length, Body body) {
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+bool padded(Sink<C>& sink, const Conversion& conv, size_t length, Body body) {
+  const size_t width = conv.width > 0 ? static_cast<size_t>(conv.width) : 0;
   const size_t pad = width > length ? width - length : 0;
-  if (!spec.minus) {
-    sink.fill(spec.zero ? C('0') : C(' '), pad);
+  if (!conv.minus) {
+    sink.fill(conv.zero ? C('0') : C(' '), pad);
   }
-  body();
-  if (spec.minus) {
+  const bool ok = body();
+  if (conv.minus) {
     sink.fill(C(' '), pad);
   }
+  return ok;
 }
 
-// A run of converted text, on the stack when short.
-template <typename C>
-class Converted {
-public:
-  C* reserve(size_t n) {
-    if (n <= sizeof local_ / sizeof(C)) {
-      return local_;
-    }
-    heap_.resize(n);
-    return heap_.data();
-  }
-
-private:
-  C local_[256];
-  std::vector<C> heap_;
-};
-
-// The narrow encoding's form of a wide string: at most `limit` bytes
-// (no limit when negative), never splitting a character.
-size_t crossConvert(const tsk_wchar_t* s, int limit, Converted<char>& store, char*& out) {
-  if (limit < 0) {
-    const size_t units = wideLength(s);
-    if (units == 0) {
-      out = store.reserve(0);
-      return 0;
-    }
-    const int n = platform::wideToMultiByte(kAnsiCodePage, s, static_cast<int>(units), nullptr, 0);
-    out = store.reserve(static_cast<size_t>(n > 0 ? n : 0));
-    return n > 0 ? static_cast<size_t>(
-                       platform::wideToMultiByte(kAnsiCodePage, s, static_cast<int>(units), out, n))
-                 : 0;
-  }
-  std::vector<char> bytes;
-  char one[16];
-  for (size_t i = 0; s[i] != 0;) {
-    const int units = isHighSurrogate(s[i]) && isLowSurrogate(s[i + 1]) ? 2 : 1;
-    const int n = platform::wideToMultiByte(kAnsiCodePage, s + i, units, one, sizeof one);
-    if (n <= 0 || bytes.size() + static_cast<size_t>(n) > static_cast<size_t>(limit)) {
-      break;
-    }
-    bytes.insert(bytes.end(), one, one + n);
-    i += static_cast<size_t>(units);
-  }
-  out = store.reserve(bytes.size());
-  if (!bytes.empty()) {
-    std::memcpy(out, bytes.data(), bytes.size());
-  }
-  return bytes.size();
-}
-
-// The UTF-16 form of a narrow string: at most `limit` units (no limit when
-// negative), never splitting a character.
-size_t crossConvert(const char* s, int limit, Converted<tsk_wchar_t>& store, tsk_wchar_t*& out) {
-  if (limit < 0) {
-    const size_t bytes = std::strlen(s);
-    if (bytes == 0 || bytes > INT_MAX) {
-      out = store.reserve(0);
-      return 0;
-    }
-    const int n = platform::multiByteToWide(kAnsiCodePage, s, static_cast<int>(bytes), nullptr, 0);
-    out = store.reserve(static_cast<size_t>(n > 0 ? n : 0));
-    return n > 0 ? static_cast<size_t>(
-                       platform::multiByteToWide(kAnsiCodePage, s, static_cast<int>(bytes), out, n))
-                 : 0;
-  }
-  std::vector<tsk_wchar_t> units;
-  tsk_wchar_t one[4];
-  const auto* p = reinterpret_cast<const unsigned char*>(s);
-  while (*p != 0) {
-    const unsigned char* next = platform::mbsInc(p);
-    const int n = platform::multiByteToWide(kAnsiCodePage, reinterpret_cast<const char*>(p),
-                                            static_cast<int>(next - p), one, 4);
-    if (n <= 0 || units.size() + static_cast<size_t>(n) > static_cast<size_t>(limit)) {
-      break;
-    }
-    units.insert(units.end(), one, one + n);
-    p = next;
-  }
-  out = store.reserve(units.size());
-  if (!units.empty()) {
-    std::memcpy(out, units.data(), units.size() * sizeof(tsk_wchar_t));
-  }
-  return units.size();
-}
-
+// Text of the format's own width: precision counts raw elements.
 template <typename T>
 size_t boundedLength(const T* s, int precision) {
   size_t n = 0;
@@ -468,10 +666,10 @@ const tsk_wchar_t* nullText<tsk_wchar_t>() {
 // Whether a %s / %c style argument is wide. False in `valid` for a size
 // prefix that text does not take.
 template <typename C>
-bool wideArgument(const Spec& spec, bool& valid) {
+bool wideArgument(const Conversion& conv, bool& valid) {
   valid = true;
-  const bool upper = spec.conversion == 'S' || spec.conversion == 'C';
-  switch (spec.size) {
+  const bool upper = conv.type == 'S' || conv.type == 'C';
+  switch (conv.size) {
   case Size::kNone:
     return std::is_same_v<C, tsk_wchar_t> != upper;
   case Size::kShort:
@@ -486,41 +684,57 @@ bool wideArgument(const Spec& spec, bool& valid) {
 }
 
 template <typename C>
-bool putString(Sink<C>& sink, const Spec& spec, Args& args) {
+bool putSameWidth(Sink<C>& sink, const Conversion& conv, const C* s) {
+  if (s == nullptr) {
+    s = nullText<C>();
+  }
+  const size_t n = boundedLength(s, conv.precision);
+  return padded(sink, conv, n, [&] {
+    sink.put(s, n);
+    return true;
+  });
+}
+
+// Text of the other width, measured first (for the padding) and then
+// written; a failed conversion is a formatting error.
+template <typename C, typename Other>
+bool putOtherWidth(Sink<C>& sink, const Conversion& conv, const Other* s) {
+  const auto walk = [&](auto emit) {
+    if constexpr (std::is_same_v<Other, char>) {
+      return walkNarrow(s, -1, conv.precision, emit);
+    } else {
+      return walkWide(s, conv.precision, emit);
+    }
+  };
+  size_t n = 0;
+  if (!measure(walk, n)) {
+    return false;
+  }
+  return padded(sink, conv, n, [&] { return write(sink, n, walk); });
+}
+
+template <typename C>
+bool putString(Sink<C>& sink, const Conversion& conv, Args& args) {
   bool valid;
-  const bool wide = wideArgument<C>(spec, valid);
+  const bool wide = wideArgument<C>(conv, valid);
   if (!valid) {
     return false;
   }
   using Other = std::conditional_t<std::is_same_v<C, char>, tsk_wchar_t, char>;
-  const bool same = wide == std::is_same_v<C, tsk_wchar_t>;
-  if (same) {
-    const C* s = va_arg(args.ap, const C*);
-    if (s == nullptr) {
-      s = nullText<C>();
-    }
-    const size_t n = boundedLength(s, spec.precision);
-    padded(sink, spec, n, [&] { sink.put(s, n); });
-    return true;
+  if (wide == std::is_same_v<C, tsk_wchar_t>) {
+    return putSameWidth(sink, conv, va_arg(args.ap, const C*));
   }
   const Other* s = va_arg(args.ap, const Other*);
   if (s == nullptr) {
-    const C* text = nullText<C>();
-    const size_t n = boundedLength(text, spec.precision);
-    padded(sink, spec, n, [&] { sink.put(text, n); });
-    return true;
+    return putSameWidth<C>(sink, conv, nullptr);
   }
-  Converted<C> store;
-  C* text = nullptr;
-  const size_t n = crossConvert(s, spec.precision, store, text);
-  padded(sink, spec, n, [&] { sink.put(text, n); });
-  return true;
+  return putOtherWidth(sink, conv, s);
 }
 
 template <typename C>
-bool putChar(Sink<C>& sink, const Spec& spec, Args& args) {
+bool putChar(Sink<C>& sink, const Conversion& conv, Args& args) {
   bool valid;
-  const bool wide = wideArgument<C>(spec, valid);
+  const bool wide = wideArgument<C>(conv, valid);
   if (!valid) {
     return false;
   }
@@ -538,8 +752,10 @@ bool putChar(Sink<C>& sink, const Spec& spec, Args& args) {
     const int k = platform::multiByteToWide(kAnsiCodePage, &byte, 1, out, 8);
     n = k > 0 ? static_cast<size_t>(k) : 0;
   }
-  padded(sink, spec, n, [&] { sink.put(out, n); });
-  return true;
+  return padded(sink, conv, n, [&] {
+    sink.put(out, n);
+    return true;
+  });
 }
 
 // Formats into the sink; false on a formatting error.
@@ -554,12 +770,12 @@ bool run(Sink<C>& sink, const C* format, va_list ap) {
       continue;
     }
     ++p;
-    Spec spec;
-    if (!parseSpec(p, args, spec)) {
+    Conversion conv;
+    if (!parseConversion(p, args, conv)) {
       ok = false;
       break;
     }
-    switch (spec.conversion) {
+    switch (conv.type) {
     case '%':
       sink.put(C('%'));
       break;
@@ -569,7 +785,7 @@ bool run(Sink<C>& sink, const C* format, va_list ap) {
     case 'o':
     case 'x':
     case 'X':
-      ok = putInteger(sink, spec, args);
+      ok = putInteger(sink, conv, args);
       break;
     case 'e':
     case 'E':
@@ -579,18 +795,18 @@ bool run(Sink<C>& sink, const C* format, va_list ap) {
     case 'G':
     case 'a':
     case 'A':
-      ok = putFloat(sink, spec, args);
+      ok = putFloat(sink, conv, args);
       break;
     case 'p':
-      ok = putPointer(sink, spec, args);
+      ok = putPointer(sink, conv, args);
       break;
     case 's':
     case 'S':
-      ok = putString(sink, spec, args);
+      ok = putString(sink, conv, args);
       break;
     case 'c':
     case 'C':
-      ok = putChar(sink, spec, args);
+      ok = putChar(sink, conv, args);
       break;
     default:
       ok = false;
@@ -602,8 +818,14 @@ bool run(Sink<C>& sink, const C* format, va_list ap) {
 }
 
 template <typename C>
+int length(const C* format, va_list args);
+
+template <typename C>
 int bounded(C* buf, size_t room, const C* format, va_list args) {
-  if (format == nullptr || (buf == nullptr && room != 0)) {
+  if (buf == nullptr && room == 0) {
+    return length(format, args); // as Windows' _vsnprintf(NULL, 0, ...)
+  }
+  if (format == nullptr || buf == nullptr) {
     return -1;
   }
   Sink<C> sink(buf, room);

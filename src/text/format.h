@@ -2,25 +2,33 @@
 // encoding) and for UTF-16 text. Every family that formats text goes through
 // it, so that output is the same on every platform.
 //
-// Format specifications are those of C's printf, with Windows' conventions
+// Conversions are those of C's printf, with Windows' conventions
 // for text arguments: in a narrow format %s and %c take narrow text and %S
 // and %C wide text; in a wide format %s and %c take wide text and %S and %C
 // narrow text. The size prefixes h (narrow), l and w (wide) fix the width of
 // a text argument whatever the format's own width. Text of the other width is
-// converted through the narrow encoding (unmappable characters become '?',
-// ill-formed ones U+FFFD). A null string prints as "(null)". Precision counts
-// output elements and never splits a character; width pads with spaces, or
-// with zeros under the 0 flag.
+// converted through the narrow encoding with the code-page conversions
+// (unmappable characters become '?', ill-formed ones U+FFFD). Windows'
+// runtime converts with wctomb instead and fails the whole call on a
+// character the code page lacks; here the text comes out with a '?'. A null string prints as
+// "(null)". Width and precision count output elements. Text of the format's own width is cut after
+// `precision` raw elements, which can split a UTF-8 sequence or a surrogate pair, as on Windows;
+// converted text is cut before the first character that would pass the precision, and with a
+// precision no source element is read once the output has reached it (the array then needs no
+// terminator). Width pads with spaces, or with zeros under the 0 flag.
 //
-// Numbers are formatted by the C library's own conversions, one
-// specification at a time, so flags, widths and precisions give exactly what
-// printf gives. Besides C99's size prefixes (hh h l ll L j z t), Windows'
-// I32, I64 and I (pointer-sized) are accepted. %p prints the address as
+// Numbers are formatted by the C library's own conversions, one at a time,
+// so flags, widths and precisions give exactly what printf gives. Besides C99's size prefixes (hh h
+// l ll L j z t), Windows' I32, I64 and I (pointer-sized) are accepted. %p prints the address as
 // upper-case hexadecimal digits, 16 of them. %n is refused.
 //
 // Every function returns -1 on a formatting error (an unknown or malformed
-// specification, or text longer than INT_MAX elements); what was written
-// before the error stays.
+// conversion, text of the other width that cannot be converted, or text
+// longer than INT_MAX elements); what was written before the error stays.
+//
+// The formatter needs no memory of its own while the text fits in the
+// caller's buffer: only a number over 511 characters that reaches the end
+// of the room takes a heap copy.
 #ifndef TSKBASE_SRC_TEXT_FORMAT_H
 #define TSKBASE_SRC_TEXT_FORMAT_H
 
@@ -35,7 +43,8 @@ namespace tsk::text {
 // length when text and terminator fit (the terminator is written); exactly
 // `room` when the text fills the room and its terminator does not fit (no
 // terminator is written); -1 when the text is longer, after writing its
-// first `room` elements.
+// first `room` elements. A null buffer with room 0 measures, as Windows'
+// _vsnprintf does; a null buffer with room fails.
 int vformatBounded(char* buf, size_t room, const char* format, va_list args);
 int vformatBounded(tsk_wchar_t* buf, size_t room, const tsk_wchar_t* format, va_list args);
 

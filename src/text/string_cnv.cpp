@@ -3,10 +3,10 @@
 #include "tskbase/stringcnv.h"
 
 #include "convert.h"
+#include "core/heap.h"
 #include "utf.h"
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 
 using tsk::text::Encoding;
@@ -22,11 +22,8 @@ int clampCapacity(size_t capacity) {
   return static_cast<int>(capacity > kMaxCapacity ? kMaxCapacity : capacity);
 }
 
-// Allocates `count` elements of T; null on failure.
-template <typename T>
-T* allocate(size_t count) {
-  return static_cast<T*>(std::malloc(count * sizeof(T)));
-}
+using tsk::heap::allocateArray;
+using tsk::heap::release;
 
 // The ANSI allocating forms: measure n elements, allocate n + 1, convert
 // with capacity n + 1. *result is written only on success. (Helpers take
@@ -41,12 +38,12 @@ tsk_status allocAnsi(const Src* src, Dst** result, Convert convert) {
   if (n <= 0 || n == INT_MAX) {
     return TSK_FAIL;
   }
-  Dst* out = allocate<Dst>(static_cast<size_t>(n) + 1);
+  Dst* out = allocateArray<Dst>(static_cast<size_t>(n) + 1);
   if (out == nullptr) {
     return TSK_FAIL;
   }
   if (convert(src, out, n + 1) == 0) {
-    std::free(out);
+    release(out);
     return TSK_FAIL;
   }
   out[n] = 0; // the spare element
@@ -71,8 +68,7 @@ tsk_status convertArray(const Src* const* src, int32_t count, Dst*** result,
     return TSK_FAIL;
   }
   // A count of 0 still yields an allocated (empty) array.
-  const size_t bytes = static_cast<size_t>(count) * sizeof(Dst*);
-  auto** out = static_cast<Dst**>(std::malloc(bytes == 0 ? 1 : bytes));
+  Dst** out = allocateArray<Dst*>(static_cast<size_t>(count));
   if (out == nullptr) {
     return TSK_FAIL;
   }
@@ -203,12 +199,12 @@ tsk_status stringCnv_utf8ToWcsAlloc(const char* src, tsk_wchar_t** result) {
     return TSK_FAIL;
   }
   const int n = toWide(Encoding::kUtf8, src, -1, nullptr, 0);
-  *result = n > 0 ? allocate<tsk_wchar_t>(static_cast<size_t>(n)) : nullptr;
+  *result = n > 0 ? allocateArray<tsk_wchar_t>(static_cast<size_t>(n)) : nullptr;
   if (*result == nullptr) {
     return TSK_FAIL;
   }
   if (toWide(Encoding::kUtf8, src, -1, *result, n) == 0) {
-    std::free(*result);
+    release(*result);
     *result = nullptr;
     return TSK_FAIL;
   }
@@ -220,12 +216,12 @@ tsk_status stringCnv_wcsToUTF8Alloc(const tsk_wchar_t* src, char** result) {
     return TSK_FAIL;
   }
   const int n = toNarrow(Encoding::kUtf8, src, -1, nullptr, 0);
-  *result = n > 0 && n < INT_MAX ? allocate<char>(static_cast<size_t>(n) + 1) : nullptr;
+  *result = n > 0 && n < INT_MAX ? allocateArray<char>(static_cast<size_t>(n) + 1) : nullptr;
   if (*result == nullptr) {
     return TSK_FAIL;
   }
   if (toNarrow(Encoding::kUtf8, src, -1, *result, n + 1) == 0) {
-    std::free(*result);
+    release(*result);
     *result = nullptr;
     return TSK_FAIL;
   }

@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <string>
 
+#include "guarded_memory.h"
 #include "narrow_encoding.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ using tsk::text::formatBounded;
 using tsk::text::formatLength;
 using tsk::text::formatSecure;
 using WString = std::basic_string<tsk_wchar_t>;
+using tsk::test::GuardedArray;
 using tsk::test::NarrowEncoding;
 using tsk::test::ScopedNarrowEncoding;
 
@@ -89,7 +92,8 @@ std::string cFormat(const char* format, ...) {
     const std::string want = cFormat(format, value);                                               \
     EXPECT_EQ(got.narrow, want) << format;                                                         \
     EXPECT_EQ(got.wide, widen(want)) << format;                                                    \
-    EXPECT_EQ(got.narrowResult, static_cast<int>(want.size()));                                    \
+    EXPECT_EQ(got.narrowResult, static_cast<int>(want.size())) << format;                          \
+    EXPECT_EQ(got.wideResult, static_cast<int>(want.size())) << format;                            \
   } while (0)
 
 TEST(Format, IntegersMatchPrintfWithFlagsWidthsAndPrecisions) {
@@ -121,7 +125,14 @@ TEST(Format, FloatingPointMatchesPrintf) {
   }
   EXPECT_AS_PRINTF("%.400f", 1.0 / 3.0);
   EXPECT_AS_PRINTF("%f", 1e308);
-  EXPECT_AS_PRINTF("%Lf", 2.5L);
+  if constexpr (tsk::platform::kLongDoubleIsDouble) {
+    // Callers built for Windows' convention pass a double for %Lf.
+    EXPECT_EQ(formatBoth("%Lf", 2.5).narrow, cFormat("%f", 2.5));
+    EXPECT_EQ(formatBoth("%.3Le", -1e300).wide, widen(cFormat("%.3e", -1e300)));
+  } else {
+    EXPECT_AS_PRINTF("%Lf", 2.5L);
+    EXPECT_AS_PRINTF("%.3Le", -1e300L);
+  }
   EXPECT_AS_PRINTF("%f", HUGE_VAL);
   EXPECT_AS_PRINTF("%e", -HUGE_VAL);
 }
@@ -179,10 +190,58 @@ TEST(Format, StringWidthPrecisionAndNull) {
   ASSERT_EQ(formatBounded(w, 16, TSK_W("[%S]"), static_cast<const char*>(nullptr)), 8);
   EXPECT_EQ(WString(w), TSK_W("[(null)]"));
 
-  // Precision on an unterminated array: nothing past it is read.
-  const char unterminated[3] = {'x', 'y', 'z'};
-  EXPECT_EQ(formatNarrow("%.3s", unterminated), "xyz");
   EXPECT_EQ(formatNarrow("100%% %s", "sure"), "100% sure");
+}
+
+// Arrays that end at a guard page: a read past the precision faults.
+TEST(Format, PrecisionBoundsTheReadsOfUnterminatedArrays) {
+  char n[16];
+  tsk_wchar_t w[16];
+  const GuardedArray<char> narrow("xy", 2);
+  const tsk_wchar_t wideText[] = {'a', 'b'};
+  const GuardedArray<tsk_wchar_t> wide(wideText, 2);
+  const GuardedArray<char> noNarrow(nullptr, 0);
+  const GuardedArray<tsk_wchar_t> noWide(nullptr, 0);
+
+  EXPECT_EQ(formatBounded(n, 16, "[%.2s|%.*hs]", narrow.get(), 2, narrow.get()), 7);
+  EXPECT_STREQ(n, "[xy|xy]");
+  EXPECT_EQ(formatBounded(n, 16, "[%.2S|%5.*ls]", wide.get(), 2, wide.get()), 10);
+  EXPECT_STREQ(n, "[ab|   ab]");
+  EXPECT_EQ(formatBounded(w, 16, TSK_W("[%.2S|%-3.*hs]"), narrow.get(), 2, narrow.get()), 8);
+  EXPECT_EQ(WString(w), TSK_W("[xy|xy ]"));
+  EXPECT_EQ(formatBounded(w, 16, TSK_W("[%.2s|%.*ws]"), wide.get(), 2, wide.get()), 7);
+  EXPECT_EQ(WString(w), TSK_W("[ab|ab]"));
+  // Precision 0 reads nothing at all.
+  EXPECT_EQ(formatBounded(n, 16, "[%.0s%.0S%3.0S]", noNarrow.get(), noWide.get(), noWide.get()), 5);
+  EXPECT_STREQ(n, "[   ]");
+  EXPECT_EQ(formatBounded(w, 16, TSK_W("[%.0s%.0S]"), noWide.get(), noNarrow.get()), 2);
+  EXPECT_EQ(WString(w), TSK_W("[]"));
+}
+
+TEST(Format, PrecisionBoundsTheReadsOfUnterminatedMultibyteArrays) {
+  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
+  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  char n[16];
+  tsk_wchar_t w[16];
+  // A high surrogate as the last unit: its partner would lie past the array.
+  const tsk_wchar_t pairCut[] = {'a', 0xD83D};
+  const GuardedArray<tsk_wchar_t> wide(pairCut, 2);
+  EXPECT_EQ(formatBounded(n, 16, "[%.2S]", wide.get()), 3);
+  EXPECT_STREQ(n, "[a]");
+  // Two bytes make one unit, which reaches the precision.
+  const GuardedArray<char> accent("\xC3\xA9", 2);
+  EXPECT_EQ(formatBounded(w, 16, TSK_W("[%.1S]"), accent.get()), 3);
+  EXPECT_EQ(WString(w), (WString{'[', 0xE9, ']'}));
+}
+
+TEST(Format, WidthsAreCountedNotWrittenOnePadAtATime) {
+  char n[16];
+  std::fill(std::begin(n), std::end(n), '#');
+  EXPECT_EQ(formatBounded(n, 8, "%*s", INT_MAX, "x"), -1);
+  EXPECT_EQ(std::string(n, 9), "        #");
+  EXPECT_EQ(formatLength("%*s", INT_MAX, ""), INT_MAX);
+  EXPECT_EQ(formatLength("%*s%*s", INT_MAX, "", 1, ""), -1); // past INT_MAX
+  EXPECT_EQ(formatLength(TSK_W("%-*S"), INT_MAX - 1, "ab"), INT_MAX - 1);
 }
 
 TEST(Format, CrossWidthTextConvertsWithoutSplittingCharacters) {
@@ -253,6 +312,13 @@ TEST(Format, BoundedModeReportsFitFillAndOverflow) {
   EXPECT_EQ(WString(w, 5), TSK_W("abcd#"));
   EXPECT_EQ(formatBounded(w, 0, TSK_W("")), 0);
   EXPECT_EQ(formatBounded(w, 0, TSK_W("x")), -1);
+
+  // No buffer and no room measures, as Windows' _vsnprintf does; no buffer
+  // with room fails.
+  EXPECT_EQ(formatBounded(static_cast<char*>(nullptr), 0, "%s-%d", "ab", 42), 5);
+  EXPECT_EQ(formatBounded(static_cast<tsk_wchar_t*>(nullptr), 0, TSK_W("%S"), "xyz"), 3);
+  EXPECT_EQ(formatBounded(static_cast<char*>(nullptr), 0, static_cast<const char*>(nullptr)), -1);
+  EXPECT_EQ(formatBounded(static_cast<char*>(nullptr), 4, "x"), -1);
 }
 
 TEST(Format, MeasuringModeCountsWithoutTerminator) {
@@ -274,7 +340,7 @@ TEST(Format, SecureModeFailsRatherThanCuts) {
   EXPECT_EQ(n[0], '#');
 }
 
-TEST(Format, MalformedSpecificationsFailAndKeepWhatCameBefore) {
+TEST(Format, MalformedConversionsFailAndKeepWhatCameBefore) {
   char n[16];
   std::fill(std::begin(n), std::end(n), '#');
   EXPECT_EQ(formatBounded(n, 16, "ab%k"), -1);

@@ -10,12 +10,14 @@
 #include <cstring>
 #include <string>
 
+#include "guarded_memory.h"
 #include "narrow_encoding.h"
 
 namespace {
 
 using namespace tsk::platform;
 using WString = std::basic_string<tsk_wchar_t>;
+using tsk::test::GuardedArray;
 using tsk::test::NarrowEncoding;
 using tsk::test::ScopedNarrowEncoding;
 
@@ -117,6 +119,22 @@ TEST(PlatformText, Utf8MultibyteCharactersAreNeverSplit) {
                "AB\xC3\xA9Z");
   EXPECT_STREQ(reinterpret_cast<char*>(mbsLwr(reinterpret_cast<unsigned char*>(text))),
                "ab\xC3\xA9z");
+}
+
+// A lead byte right before the terminator is a character of one byte; the
+// step never passes the terminator (the guard page behind it would fault).
+TEST(PlatformText, MbsIncNeverStepsPastATerminator) {
+  for (const char* text : {"", "a", "\xC3", "x\xE2\x82", "\xF0\x9F\x98", "\x81", "\x82\x40"}) {
+    const size_t length = std::strlen(text);
+    const GuardedArray<unsigned char> s(bytes(text), length + 1);
+    const unsigned char* end = s.get() + length;
+    const unsigned char* p = s.get();
+    while (p < end) {
+      p = mbsInc(p);
+    }
+    EXPECT_EQ(p, end) << "text of " << length << " bytes";
+    EXPECT_EQ(mbsInc(end), end + 1);
+  }
 }
 
 TEST(PlatformText, WideClassificationMatchesWindowsForLatin1) {

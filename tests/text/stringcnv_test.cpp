@@ -10,11 +10,14 @@
 #include <thread>
 #include <vector>
 
+#include "allocation_failure.h"
 #include "narrow_encoding.h"
 
 namespace {
 
 using WString = std::basic_string<tsk_wchar_t>;
+using tsk::test::countAllocations;
+using tsk::test::FailNthAllocation;
 using tsk::test::NarrowEncoding;
 using tsk::test::ScopedNarrowEncoding;
 
@@ -149,6 +152,13 @@ TEST(StringCnv, WcsToMbsClearsTheFirstByteAndFailsRatherThanCuts) {
   EXPECT_STREQ(n, "abcdefg");
   ASSERT_EQ(stringCnv_tcsToMbs(TSK_W("ab"), n, 3), TSK_OK);
   EXPECT_STREQ(n, "ab");
+
+  // Nothing fits before the failure: the first byte is still cleared.
+  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
+  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  std::memset(n, 'x', sizeof n);
+  EXPECT_EQ(stringCnv_wcsToMbs(TSK_W("\u00e9"), n, 1), TSK_FAIL);
+  EXPECT_EQ(n[0], 0);
 }
 
 TEST(StringCnv, Utf8ToWcsKeepsTheFirstCapacityMinusOneBytes) {
@@ -260,6 +270,97 @@ TEST(StringCnv, ArrayFormsConvertEachMemberAndLeaveNullForNull) {
   EXPECT_EQ(untouched, reinterpret_cast<tsk_wchar_t**>(&w));
 }
 
+// Each allocating form makes one allocation from the library heap; when it
+// fails, the ANSI forms and the wide copies leave the result as it was, the
+// UTF-8 forms leave null, and nothing is left allocated.
+template <typename Result, typename Convert>
+void checkAllocatingForm(const char* name, bool untouchedOnFailure, Convert convert) {
+  SCOPED_TRACE(name);
+  Result result = nullptr;
+  EXPECT_EQ(countAllocations([&] { convert(&result); }), 1);
+  ASSERT_NE(result, nullptr);
+  std::free(result);
+
+  const auto marker = reinterpret_cast<Result>(&result);
+  result = marker;
+  FailNthAllocation failure(1);
+  EXPECT_EQ(convert(&result), TSK_FAIL);
+  EXPECT_EQ(result, untouchedOnFailure ? marker : nullptr);
+  EXPECT_EQ(failure.leaked(), 0);
+}
+
+TEST(StringCnv, AllocatingFormsKeepTheirPromisesWhenMemoryRunsOut) {
+  const char* n = "abc";
+  const tsk_wchar_t* w = TSK_W("abc");
+  using W = tsk_wchar_t*;
+  checkAllocatingForm<W>("mbsToWcsAlloc", true,
+                         [&](W* r) { return stringCnv_mbsToWcsAlloc(n, r); });
+  checkAllocatingForm<W>("mbsToTcsAlloc", true,
+                         [&](W* r) { return stringCnv_mbsToTcsAlloc(n, r); });
+  checkAllocatingForm<char*>("wcsToMbsAlloc", true,
+                             [&](char** r) { return stringCnv_wcsToMbsAlloc(w, r); });
+  checkAllocatingForm<char*>("tcsToMbsAlloc", true,
+                             [&](char** r) { return stringCnv_tcsToMbsAlloc(w, r); });
+  checkAllocatingForm<W>("utf8ToWcsAlloc", false,
+                         [&](W* r) { return stringCnv_utf8ToWcsAlloc(n, r); });
+  checkAllocatingForm<char*>("wcsToUTF8Alloc", false,
+                             [&](char** r) { return stringCnv_wcsToUTF8Alloc(w, r); });
+  checkAllocatingForm<W>("tcsToWcsAlloc", true,
+                         [&](W* r) { return stringCnv_tcsToWcsAlloc(w, r); });
+  checkAllocatingForm<W>("wcsToTcsAlloc", true,
+                         [&](W* r) { return stringCnv_wcsToTcsAlloc(w, r); });
+}
+
+// The array forms: a failed array block fails the call and leaves the result
+// as it was; a failed member becomes null and the others are converted.
+template <typename Array, typename Convert, typename Text>
+void checkArrayForm(const char* name, Convert convert, Text text) {
+  SCOPED_TRACE(name);
+  Array result = nullptr;
+  EXPECT_EQ(countAllocations([&] { convert(&result); }), 4);
+  freeArray(result, 3);
+
+  const auto marker = reinterpret_cast<Array>(&result);
+  result = marker;
+  {
+    FailNthAllocation failure(1); // the array block
+    EXPECT_EQ(convert(&result), TSK_FAIL);
+    EXPECT_EQ(result, marker);
+    EXPECT_EQ(failure.leaked(), 0);
+  }
+  FailNthAllocation failure(3); // the second member
+  ASSERT_EQ(convert(&result), TSK_OK);
+  ASSERT_NE(result, marker);
+  EXPECT_EQ(text(result[0]), "one");
+  EXPECT_EQ(result[1], nullptr);
+  EXPECT_EQ(text(result[2]), "three");
+  EXPECT_EQ(failure.leaked(), 3); // the block and the two members, no more
+  freeArray(result, 3);
+}
+
+std::string narrowed(const tsk_wchar_t* s) {
+  std::string out;
+  for (; *s != 0; ++s) {
+    out += static_cast<char>(*s);
+  }
+  return out;
+}
+
+TEST(StringCnv, ArrayFormsKeepTheirPromisesWhenMemoryRunsOut) {
+  const char* n[] = {"one", "two", "three"};
+  const tsk_wchar_t* w[] = {TSK_W("one"), TSK_W("two"), TSK_W("three")};
+  const auto same = [](const char* s) { return std::string(s); };
+  using W = tsk_wchar_t**;
+  checkArrayForm<W>(
+      "mbspToWcsp", [&](W* r) { return stringCnv_mbspToWcsp(n, 3, r); }, narrowed);
+  checkArrayForm<W>(
+      "utf8pToWcsp", [&](W* r) { return stringCnv_utf8pToWcsp(n, 3, r); }, narrowed);
+  checkArrayForm<char**>(
+      "wcspToMbsp", [&](char*** r) { return stringCnv_wcspToMbsp(w, 3, r); }, same);
+  checkArrayForm<char**>(
+      "wcspToUTF8p", [&](char*** r) { return stringCnv_wcspToUTF8p(w, 3, r); }, same);
+}
+
 TEST(StringCnv, WideCopyNeedsRoomForTheTerminator) {
   tsk_wchar_t w[8];
   std::fill(std::begin(w), std::end(w), kMark);
@@ -315,8 +416,13 @@ TEST(StringCnv, AnsiFormsFollowAUtf8NarrowEncoding) {
   EXPECT_EQ(stringCnv_wcsToMbs(w, n, 6), TSK_FAIL);
 }
 
+// Under Latin-1 the narrow conversions go through each thread's iconv
+// converters on POSIX.
 TEST(StringCnv, ConcurrentConversionsDoNotInterfere) {
+  ScopedNarrowEncoding latin1(NarrowEncoding::kLatin1);
+  TSK_REQUIRE_NARROW_ENCODING(latin1, "Latin-1");
   const std::string text = "caf\xC3\xA9 \xE6\x96\x87 " + std::string(100, 'x');
+  const std::string ansi = "caf\xE9 ? " + std::string(100, 'x');
   std::vector<std::thread> threads;
   std::vector<int> failures(4, 0);
   for (int t = 0; t < 4; ++t) {
@@ -328,11 +434,15 @@ TEST(StringCnv, ConcurrentConversionsDoNotInterfere) {
             stringCnv_wcsToUTF8Alloc(w, &back) != TSK_OK || text != back) {
           ++failures[t];
         }
-        char* ansi = nullptr;
-        if (stringCnv_wcsToMbsAlloc(w, &ansi) != TSK_OK) {
+        char* narrow = nullptr;
+        tsk_wchar_t* wideAgain = nullptr;
+        if (stringCnv_wcsToMbsAlloc(w, &narrow) != TSK_OK || ansi != narrow ||
+            stringCnv_mbsToWcsAlloc(narrow, &wideAgain) != TSK_OK || wide(wideAgain)[3] != 0xE9 ||
+            wide(wideAgain).size() != ansi.size()) {
           ++failures[t];
         }
-        std::free(ansi);
+        std::free(wideAgain);
+        std::free(narrow);
         std::free(back);
         std::free(w);
       }
@@ -342,6 +452,38 @@ TEST(StringCnv, ConcurrentConversionsDoNotInterfere) {
     thread.join();
   }
   EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
+
+// Converts in its destructor, at thread exit, after the library's own
+// thread-local state may already be gone.
+struct ConvertsAtThreadExit {
+  std::string* out = nullptr;
+  ~ConvertsAtThreadExit() {
+    char* n = nullptr;
+    const tsk_wchar_t text[] = {0xE9, 't', 0x4E2D, 0};
+    if (out != nullptr && stringCnv_wcsToMbsAlloc(text, &n) == TSK_OK) {
+      *out = n;
+      std::free(n);
+    }
+  }
+};
+
+thread_local ConvertsAtThreadExit t_convertsAtExit;
+
+// The conversion runs after the thread's converters were released (they
+// were first used after this object was made); it must still work, and under
+// the leak checker it must not leave converters open.
+TEST(StringCnv, ConversionsInThreadExitDestructorsStillWork) {
+  ScopedNarrowEncoding latin1(NarrowEncoding::kLatin1);
+  TSK_REQUIRE_NARROW_ENCODING(latin1, "Latin-1");
+  std::string converted;
+  std::thread([&] {
+    t_convertsAtExit.out = &converted;
+    tsk_wchar_t* w = nullptr;
+    ASSERT_EQ(stringCnv_mbsToWcsAlloc("\xE9", &w), TSK_OK);
+    std::free(w);
+  }).join();
+  EXPECT_EQ(converted, "\xE9t?");
 }
 
 } // namespace

@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "guarded_memory.h"
 
 namespace {
 
 using namespace tsk::text;
+using tsk::test::GuardedArray;
 using WString = std::basic_string<tsk_wchar_t>;
 
 // Reference: UTF-16 of a list of code points.
@@ -130,12 +135,42 @@ TEST(Utf, UnpairedSurrogatesBecomeReplacementCharacters) {
   EXPECT_EQ(toUtf8(WString{'a', 0xDBFF}), "a" + replacement);
 }
 
-TEST(Utf, WideLength) {
-  const WString text = TSK_W("0123456789");
-  for (size_t n = 0; n <= text.size(); ++n) {
-    const WString prefix = text.substr(0, n);
-    EXPECT_EQ(wideLength(prefix.c_str()), n);
-    EXPECT_EQ(wideLength(prefix.c_str(), 4), n < 4 ? n : 4);
+// The bounded scan reads in aligned blocks and is hidden from the memory
+// sanitizers, so it is checked here at every alignment, around its limit, and
+// against a page end.
+TEST(Utf, WideLengthAtEveryAlignmentAndLimit) {
+  alignas(16) tsk_wchar_t buffer[64];
+  for (size_t start = 0; start < 8; ++start) {
+    for (size_t length = 0; length <= 40; ++length) {
+      std::fill(std::begin(buffer), std::end(buffer), TSK_W('x'));
+      buffer[start + length] = 0;
+      const tsk_wchar_t* s = buffer + start;
+      SCOPED_TRACE(testing::Message() << "start " << start << ", length " << length);
+      EXPECT_EQ(wideLength(s), length);
+      for (size_t max : {size_t{0}, length / 2, length, length + 1, length + 9, SIZE_MAX}) {
+        EXPECT_EQ(wideLength(s, max), std::min(length, max)) << "max " << max;
+      }
+      if (length > 0) {
+        EXPECT_EQ(wideLength(s, length - 1), length - 1);
+      }
+    }
+  }
+}
+
+TEST(Utf, WideLengthStopsAtAPageEnd) {
+  const WString text(24, TSK_W('y'));
+  for (size_t units = 0; units <= text.size(); ++units) {
+    SCOPED_TRACE(testing::Message() << units << " units");
+    // Terminated on the last unit before the page end.
+    WString terminated = text.substr(0, units);
+    terminated += TSK_W('\0');
+    const GuardedArray<tsk_wchar_t> withTerminator(terminated.data(), terminated.size());
+    EXPECT_EQ(wideLength(withTerminator.get()), units);
+    EXPECT_EQ(wideLength(withTerminator.get(), units + 1), units);
+    EXPECT_EQ(wideLength(withTerminator.get(), SIZE_MAX), units);
+    // Not terminated at all: the limit is the array's end.
+    const GuardedArray<tsk_wchar_t> bare(text.data(), units);
+    EXPECT_EQ(wideLength(bare.get(), units), units);
   }
 }
 

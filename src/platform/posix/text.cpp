@@ -16,6 +16,7 @@
 #include <cwctype>
 #include <iconv.h>
 #include <langinfo.h>
+#include <locale.h>
 #include <string>
 #include <strings.h>
 
@@ -45,7 +46,14 @@ struct Narrow {
 
 Narrow currentNarrow() {
   Narrow narrow{};
-  const char* name = nl_langinfo(CODESET);
+  // The calling thread's locale, as mbrlen and towupper see it. A locale
+  // set with uselocale is read with nl_langinfo_l, which no setlocale
+  // elsewhere can disturb; the global locale (which nl_langinfo_l does not
+  // take) changes only through setlocale, which POSIX leaves unsafe against
+  // every concurrent locale-dependent call, not only this one.
+  const locale_t current = uselocale(static_cast<locale_t>(0));
+  const char* name =
+      current == LC_GLOBAL_LOCALE ? nl_langinfo(CODESET) : nl_langinfo_l(CODESET, current);
   if (name == nullptr || *name == 0 || isAsciiCodeset(name)) {
     narrow.utf8 = true;
     narrow.cLocale = true;
@@ -119,7 +127,26 @@ private:
   char name_[64] = {};
 };
 
-thread_local IconvPair t_iconv;
+// The cache of each thread. A conversion made from another thread-local's
+// destructor after it is gone uses converters of its own, for that call.
+thread_local bool t_iconvGone = false;
+
+struct ThreadIconv {
+  IconvPair pair;
+  ~ThreadIconv() { t_iconvGone = true; }
+};
+
+thread_local ThreadIconv t_iconv;
+
+// Runs `convert` with converters for the codeset `name`; 0 if iconv lacks it.
+template <typename Convert>
+int withIconv(const char* name, Convert convert) {
+  if (!t_iconvGone) {
+    return t_iconv.pair.select(name) ? convert(t_iconv.pair) : 0;
+  }
+  IconvPair once;
+  return once.select(name) ? convert(once) : 0;
+}
 
 // Collects output elements into dst (or only counts them when dst is null);
 // fails once they no longer fit.
@@ -209,10 +236,19 @@ unsigned narrowCharLength(const Narrow& narrow, const unsigned char* s, size_t a
     const text::Utf8Char c = decodeUtf8(s, avail);
     return c.valid ? c.length : 0;
   }
+  // One byte at a time, so that no byte after the character (or after a
+  // terminator inside it) is read.
   std::mbstate_t state{};
-  const size_t n = std::mbrlen(reinterpret_cast<const char*>(s), avail, &state);
-  return n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) ? 0
-                                                                      : static_cast<unsigned>(n);
+  for (size_t i = 0; i < avail; ++i) {
+    const size_t n = std::mbrlen(reinterpret_cast<const char*>(s + i), 1, &state);
+    if (n == static_cast<size_t>(-1) || n == 0) {
+      return 0;
+    }
+    if (n != static_cast<size_t>(-2)) {
+      return static_cast<unsigned>(i + 1);
+    }
+  }
+  return 0;
 }
 
 // Bytes from s to the next character boundary (at least 1).
@@ -317,13 +353,12 @@ int multiByteToWide(unsigned codePage, const char* src, int length, tsk_wchar_t*
         text::utf8ToUtf16(src, static_cast<size_t>(n), out, static_cast<size_t>(capacity));
     return result(t.fits, t.count);
   }
-  if (!t_iconv.select(narrow.name)) {
-    return 0;
-  }
-  Output<tsk_wchar_t> output(out, static_cast<size_t>(capacity));
-  const bool ok = iconvAll(t_iconv.toWide(), src, static_cast<size_t>(n), output,
-                           static_cast<tsk_wchar_t>(text::kReplacementChar));
-  return result(ok, output.count());
+  return withIconv(narrow.name, [&](const IconvPair& pair) {
+    Output<tsk_wchar_t> output(out, static_cast<size_t>(capacity));
+    const bool ok = iconvAll(pair.toWide(), src, static_cast<size_t>(n), output,
+                             static_cast<tsk_wchar_t>(text::kReplacementChar));
+    return result(ok, output.count());
+  });
 }
 
 int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char* dst,
@@ -339,12 +374,11 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
         text::utf16ToUtf8(src, static_cast<size_t>(n), out, static_cast<size_t>(capacity));
     return result(t.fits, t.count);
   }
-  if (!t_iconv.select(narrow.name)) {
-    return 0;
-  }
-  Output<char> output(out, static_cast<size_t>(capacity));
-  const bool ok = iconvAll(t_iconv.fromWide(), src, static_cast<size_t>(n), output, '?');
-  return result(ok, output.count());
+  return withIconv(narrow.name, [&](const IconvPair& pair) {
+    Output<char> output(out, static_cast<size_t>(capacity));
+    const bool ok = iconvAll(pair.fromWide(), src, static_cast<size_t>(n), output, '?');
+    return result(ok, output.count());
+  });
 }
 
 const unsigned char* mbsInc(const unsigned char* s) { return s + stepAt(currentNarrow(), s); }
@@ -558,10 +592,10 @@ tsk_wchar_t* wcsLwr(tsk_wchar_t* s) { return mapWide(s, false); }
 
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s) { return mapWide(s, true); }
 
-int formatNumber(char* buf, size_t cap, const char* spec, ...) {
+int formatNumber(char* buf, size_t cap, const char* conversion, ...) {
   va_list args;
-  va_start(args, spec);
-  const int n = std::vsnprintf(buf, cap, spec, args);
+  va_start(args, conversion);
+  const int n = std::vsnprintf(buf, cap, conversion, args);
   va_end(args);
   return n;
 }

@@ -24,7 +24,20 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
                              nullptr, nullptr);
 }
 
-const unsigned char* mbsInc(const unsigned char* s) { return _mbsinc(s); }
+// Old msvcrt _mbsinc steps two bytes over a lone lead byte even when the
+// second is the terminator; stop at the terminator instead.
+const unsigned char* mbsInc(const unsigned char* s) {
+  if (*s == 0) {
+    return s + 1;
+  }
+  const unsigned char* next = _mbsinc(s);
+  for (const unsigned char* p = s + 1; p < next; ++p) {
+    if (*p == 0) {
+      return p;
+    }
+  }
+  return next;
+}
 
 const unsigned char* mbsDec(const unsigned char* start, const unsigned char* pos) {
   return pos <= start ? nullptr : _mbsdec(start, pos);
@@ -65,10 +78,10 @@ tsk_wchar_t* wcsUpr(tsk_wchar_t* s) { return _wcsupr(s); }
 // MinGW's own C99 formatter rather than msvcrt's, so that numbers come out
 // exactly as the C standard (and glibc) has them: two-digit exponents, "inf"
 // and "nan", long double.
-int formatNumber(char* buf, size_t cap, const char* spec, ...) {
+int formatNumber(char* buf, size_t cap, const char* conversion, ...) {
   va_list args;
-  va_start(args, spec);
-  const int n = __mingw_vsnprintf(buf, cap, spec, args);
+  va_start(args, conversion);
+  const int n = __mingw_vsnprintf(buf, cap, conversion, args);
   va_end(args);
   return n;
 }

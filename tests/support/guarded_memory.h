@@ -1,0 +1,82 @@
+// Arrays that end exactly where an inaccessible page begins, so that a read
+// of one element past the end faults at once, with or without a sanitizer.
+#ifndef TSKBASE_TESTS_SUPPORT_GUARDED_MEMORY_H
+#define TSKBASE_TESTS_SUPPORT_GUARDED_MEMORY_H
+
+#include <cstddef>
+#include <cstring>
+#include <stdexcept>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace tsk::test {
+
+// `count` elements of T, the last one right before a guard page, holding a
+// copy of `items` (no terminator is added).
+template <typename T>
+class GuardedArray {
+public:
+  GuardedArray(const T* items, size_t count) {
+    const size_t bytes = count * sizeof(T);
+    const size_t page = pageSize();
+    pages_ = (bytes + page - 1) / page + 1;
+    size_ = pages_ * page;
+#if defined(_WIN32)
+    base_ =
+        static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    if (base_ == nullptr || !VirtualProtect(base_ + size_ - page, page, PAGE_NOACCESS, &old)) {
+      throw std::runtime_error("cannot set up a guard page");
+    }
+#else
+    void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) {
+      throw std::runtime_error("cannot map memory");
+    }
+    base_ = static_cast<char*>(p);
+    if (mprotect(base_ + size_ - page, page, PROT_NONE) != 0) {
+      throw std::runtime_error("cannot set up a guard page");
+    }
+#endif
+    data_ = reinterpret_cast<T*>(base_ + size_ - page - bytes);
+    if (bytes > 0) {
+      std::memcpy(data_, items, bytes);
+    }
+  }
+  ~GuardedArray() {
+#if defined(_WIN32)
+    VirtualFree(base_, 0, MEM_RELEASE);
+#else
+    munmap(base_, size_);
+#endif
+  }
+  GuardedArray(const GuardedArray&) = delete;
+  GuardedArray& operator=(const GuardedArray&) = delete;
+
+  const T* get() const { return data_; }
+
+private:
+  static size_t pageSize() {
+#if defined(_WIN32)
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwPageSize;
+#else
+    return static_cast<size_t>(sysconf(_SC_PAGESIZE));
+#endif
+  }
+
+  char* base_ = nullptr;
+  size_t pages_ = 0;
+  size_t size_ = 0;
+  T* data_ = nullptr;
+};
+
+} // namespace tsk::test
+
+#endif // TSKBASE_TESTS_SUPPORT_GUARDED_MEMORY_H
