@@ -50,6 +50,23 @@ const tsk_wchar_t* wideStr(const tsk_wchar_t* s, const tsk_wchar_t* pattern) {
 
 } // namespace
 
+namespace tsk::text {
+
+const char* nextChar(const char* p) {
+  if (*p == 0) {
+    return p;
+  }
+  const char* next = reinterpret_cast<const char*>(mbsInc(bytes(p)));
+  for (const char* q = p + 1; q < next; ++q) {
+    if (*q == 0) {
+      return q;
+    }
+  }
+  return next;
+}
+
+} // namespace tsk::text
+
 char* string_incrementA(const char* pos) {
   return pos == nullptr ? nullptr : chars(text::mbsInc(bytes(pos)));
 }

@@ -37,23 +37,20 @@ bool isDelimiter(const tsk_wchar_t* delims, tsk_wchar_t unit) {
   return false;
 }
 
-template <typename C>
-TokenSpan<C> finish(const C* start, const C* end) {
-  return {start, static_cast<size_t>(end - start), *end == 0 ? nullptr : end + 1};
-}
-
 // The narrow token: one leading single-byte delimiter is skipped, then whole
-// characters are taken up to one whose first byte is a delimiter.
+// characters are taken up to one whose first byte is a delimiter. The next
+// token starts after that whole character, even when the delimiter byte is
+// the first of several.
 TokenSpan<char> scanNarrow(const char* str, const char* delims) {
   const char* p = str;
   if (text::mbLen(p, text::kMaxCharBytes) == 1 && isDelimiter(delims, *p)) {
     ++p;
   }
-  const auto* end = reinterpret_cast<const unsigned char*>(p);
+  const char* end = p;
   while (*end != 0 && !isDelimiter(delims, *end)) {
-    end = text::mbsInc(end);
+    end = text::nextChar(end);
   }
-  return finish(p, reinterpret_cast<const char*>(end));
+  return {p, static_cast<size_t>(end - p), *end == 0 ? nullptr : text::nextChar(end)};
 }
 
 // The wide token: every leading delimiter is skipped.
@@ -66,7 +63,7 @@ TokenSpan<tsk_wchar_t> scanWide(const tsk_wchar_t* str, const tsk_wchar_t* delim
   while (*end != 0 && !isDelimiter(delims, *end)) {
     ++end;
   }
-  return finish(p, end);
+  return {p, static_cast<size_t>(end - p), *end == 0 ? nullptr : end + 1};
 }
 
 template <typename C>

@@ -87,6 +87,24 @@ TEST(StringTokenTest, NarrowTokensKeepMultibyteCharactersWhole) {
   EXPECT_EQ(tokensA("\xC3\xA9\xA9x,\xE2\x82\xAC", ",\xA9"),
             (Tokens{"\xC3\xA9", "x", "\xE2\x82\xAC"}));
   EXPECT_EQ(countA("\xC3\xA9\xA9x,\xE2\x82\xAC", ",\xA9"), 3u);
+  // A delimiter byte that begins a character ends the token there, and the
+  // next token starts after the whole character, not on its trail byte.
+  char token[8];
+  const char* next = nullptr;
+  const char text[] = "ab\xC3\xA9"
+                      "cd";
+  EXPECT_EQ(string_getTokenA(text, "\xC3", token, &next), TSK_OK);
+  EXPECT_STREQ(token, "ab");
+  EXPECT_EQ(next, text + 4);
+  EXPECT_EQ(tokensA("ab\xC3\xA9"
+                    "cd\xC3\xA9",
+                    "\xC3"),
+            (Tokens{"ab", "cd"}));
+  EXPECT_EQ(countA("ab\xC3\xA9"
+                   "cd\xC3\xA9",
+                   "\xC3"),
+            2u);
+  EXPECT_EQ(tokensA("\xE2\x82\xAC\xE2\x82\xAC", "\xE2"), (Tokens{"", ""}));
 }
 
 TEST(StringTokenTest, WideTokenMustFitTheBuffer) {
