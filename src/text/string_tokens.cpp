@@ -105,6 +105,29 @@ tsk_status searchAndReplace(C* str, const C* pattern, const C* replacement, cons
   return TSK_OK;
 }
 
+// Whether the character walk from `start` (a character boundary) meets `end`.
+bool onBoundary(const char* start, const char* end) {
+  const char* p = start;
+  while (p < end && *p != 0) {
+    p = text::nextChar(p);
+  }
+  return p == end;
+}
+
+// The first occurrence of `pattern` that is made of whole characters: it
+// starts on a character boundary and ends on one.
+const char* findWholeCharacters(const char* str, const char* pattern) {
+  const size_t n = text::length(pattern);
+  for (const char* found = string_strstrA(str, pattern); found != nullptr;) {
+    if (onBoundary(found, found + n)) {
+      return found;
+    }
+    const char* next = text::nextChar(found);
+    found = *next == 0 ? nullptr : string_strstrA(next, pattern);
+  }
+  return nullptr;
+}
+
 } // namespace
 
 tsk_status string_getTokenA(const char* str, const char* delims, char* token, const char** next) {
@@ -193,8 +216,8 @@ tsk_status string_searchAndReplaceA(char* str, const char* pattern, const char* 
   if (*str == 0 || *pattern == 0) {
     return TSK_OK;
   }
-  // Only an occurrence that starts on a character boundary counts.
-  const char* found = string_strstrA(str, pattern);
+  // Only an occurrence of whole characters counts: none is ever split.
+  const char* found = findWholeCharacters(str, pattern);
   return found == nullptr ? TSK_OK : searchAndReplace(str, pattern, replacement, found);
 }
 

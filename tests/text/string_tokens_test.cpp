@@ -200,6 +200,14 @@ TEST(StringSearchAndReplaceTest, MatchesOnlyWholeCharacters) {
   char text[] = "\xC3\xA9\xA9";
   EXPECT_EQ(string_searchAndReplaceA(text, "\xA9", "!"), TSK_OK);
   EXPECT_STREQ(text, "\xC3\xA9!");
+  // Nor one that ends inside a character: the search goes on to the next
+  // occurrence of whole characters (a lone lead byte is one of them).
+  char lead[] = "\xC3\xA9x";
+  EXPECT_EQ(string_searchAndReplaceA(lead, "\xC3", "Q"), TSK_OK);
+  EXPECT_STREQ(lead, "\xC3\xA9x");
+  char later[] = "x\xC3\xA9-x\xC3";
+  EXPECT_EQ(string_searchAndReplaceA(later, "x\xC3", "Q"), TSK_OK);
+  EXPECT_STREQ(later, "x\xC3\xA9-Q");
 }
 
 std::string fracA(double value) {
