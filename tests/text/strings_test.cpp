@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "allocation_failure.h"
 #include "narrow_encoding.h"
@@ -58,6 +59,11 @@ TEST(StringSteppingTest, WideStepsUnits) {
   EXPECT_EQ(string_strchrW(p, 0), p + 5);
   EXPECT_EQ(string_strstrW(p, TSK_W("c;")), p + 3);
   EXPECT_EQ(string_strstrW(p, TSK_W("")), nullptr);
+  // A pattern longer than what is left: no unit past the terminator is read
+  // (the text sits in a buffer of exactly its size).
+  const std::vector<tsk_wchar_t> exact(s.c_str(), s.c_str() + s.size() + 1);
+  EXPECT_EQ(string_strstrW(exact.data(), TSK_W("c;and more")), nullptr);
+  EXPECT_EQ(string_strstrW(exact.data() + 4, TSK_W(";;")), nullptr);
   const WString spaced = TSK_W(" \t\x3000x ");
   EXPECT_EQ(string_skipWhiteSpaceW(spaced.c_str()), spaced.c_str() + 3);
   EXPECT_EQ(string_skipWhiteSpaceW(p), p);
