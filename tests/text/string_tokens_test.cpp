@@ -243,6 +243,8 @@ TEST(StringFractionTest, HalvesToThirtySecondsOrDecimals) {
   EXPECT_EQ(fracA(0.1234), "0.123400");
   // Truncated, not rounded: 0.0312 is no thirty-second.
   EXPECT_EQ(fracA(0.0312), "0.031200");
+  // Just below 1/32: rounding would give "1/32".
+  EXPECT_EQ(fracA(0.03124999), "0.031250");
 }
 
 TEST(StringFractionTest, NegativeValuesKeepTheirSignInBothParts) {
