@@ -10,9 +10,9 @@
  * A field is a name, optionally followed by a colon and a format (a width
  * when parsing, printf flags, width and precision when building). A literal
  * is text between double quotes (a lone quote is no literal); a backslash in
- * it makes the next character literal. A group token "(item, item)" stands for its first item that is
- * neither empty nor a literal. Names match without regard to case; names
- * made from templates are lower case.
+ * it makes the next character literal. A group token "(item, item)" stands for its first item that
+ * is neither empty nor a literal. Names match without regard to case; names made from templates are
+ * lower case.
  *
  * string_parseString takes a line apart into the table's values,
  * string_buildString puts a line together from them, and
