@@ -51,8 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ParseTableValue* fromTemplate = nullptr;
   string_buildParseTable(templ.c_str(), &fromTemplate);
   checkTable(fromTemplate);
-  if (fromTemplate != nullptr) {
-    string_addParseTableValue(&table, fromTemplate);
+  // Adding takes one record and cuts its next link, so the built records
+  // are handed over one at a time.
+  while (fromTemplate != nullptr) {
+    ParseTableValue* const entry = fromTemplate;
+    fromTemplate = entry->next;
+    string_addParseTableValue(&table, entry);
   }
   string_parseString(templ.c_str(), input.c_str(), &table);
   checkTable(table);

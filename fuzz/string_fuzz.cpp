@@ -3,17 +3,18 @@
 // of exactly the size its input needs (the sanitizers catch any element
 // read or written beyond it). The wide results are checked against simple
 // models written here; the narrow ones for the properties that hold in any
-// encoding.
+// encoding, and in UTF-8 for keeping the characters of valid text whole.
 //
 // Input: a control byte, then up to four parts separated by zero bytes:
 // text, delimiter set, pattern, replacement. Wide strings are the same bytes
 // taken in pairs when bit 6 of the control byte is set, else one unit per
-// byte.
+// byte. Bit 5 passes the wide character argument with a bit above 16 set.
 #include "tskbase/strings.h"
 
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -26,7 +27,7 @@ using WString = std::basic_string<tsk_wchar_t>;
 #define CHECK(cond)                                                                                \
   do {                                                                                             \
     if (!(cond)) {                                                                                 \
-      __builtin_printf("check failed: %s (line %d)\n", #cond, __LINE__);                           \
+      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__);                       \
       std::abort();                                                                                \
     }                                                                                              \
   } while (0)
@@ -82,6 +83,59 @@ WString skipStripModel(const WString& text, tsk_wchar_t unit) {
     }
   }
   return out;
+}
+
+// Removes up to `max` leading or trailing units that `remove` accepts.
+template <typename Pred>
+WString stripLeadingModel(const WString& text, Pred remove, size_t max) {
+  size_t n = 0;
+  while (n < max && n < text.size() && remove(text[n])) {
+    ++n;
+  }
+  return text.substr(n);
+}
+
+template <typename Pred>
+WString stripTrailingModel(const WString& text, Pred remove, size_t max) {
+  size_t end = text.size();
+  while (text.size() - end < max && end > 0 && remove(text[end - 1])) {
+    --end;
+  }
+  return text.substr(0, end);
+}
+
+template <typename Pred>
+WString removeEveryModel(const WString& text, Pred remove) {
+  WString out;
+  for (const tsk_wchar_t unit : text) {
+    if (!remove(unit)) {
+      out += unit;
+    }
+  }
+  return out;
+}
+
+// Whether a unit counts as white space or control. White space is what
+// string_isSpaceW says; control is read off string_stripCtlCharW over the
+// unit alone, which must agree with the leading and trailing variants.
+bool isSpaceUnit(tsk_wchar_t unit) { return string_isSpaceW(unit) != 0; }
+
+bool isControlUnit(tsk_wchar_t unit) {
+  tsk_wchar_t one[2] = {unit, 0};
+  string_stripCtlCharW(one);
+  const bool control = one[0] == 0;
+  tsk_wchar_t lead[2] = {unit, 0};
+  string_stripLeadingCtlCharW(lead, 1);
+  tsk_wchar_t trail[2] = {unit, 0};
+  string_stripTrailingCtlCharW(trail, 1);
+  CHECK((lead[0] == 0) == control && (trail[0] == 0) == control);
+  // The C0 and C1 ranges are control, letters and digits are not.
+  if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) {
+    CHECK(control);
+  } else if ((unit >= '0' && unit <= '9') || ((unit | 0x20) >= 'a' && (unit | 0x20) <= 'z')) {
+    CHECK(!control);
+  }
+  return control;
 }
 
 WString replaceFirstModel(const WString& text, const WString& pattern, const WString& repl) {
@@ -161,23 +215,42 @@ void wideTokens(const WString& text, const WString& delims) {
 }
 
 void wideEdits(const WString& text, const WString& delims, const WString& pattern,
-               const WString& repl) {
+               const WString& repl, bool wideArgument) {
   const tsk_wchar_t unit = delims.empty() ? tsk_wchar_t(',') : delims[0];
+  // An argument beyond 16 bits stands for no unit at all.
+  const int32_t ch = wideArgument ? int32_t(unit) + 0x10000 : int32_t(unit);
+  const auto matches = [&](tsk_wchar_t u) { return static_cast<int32_t>(u) == ch; };
+  const auto max = static_cast<int32_t>(text.size() % 5);
   std::vector<tsk_wchar_t> buf = exactCopy(text);
-  string_stripCharW(buf.data(), unit);
-  CHECK(WString(buf.data()) == skipStripModel(text, unit));
+  CHECK(string_stripCharW(buf.data(), ch) == buf.data());
+  CHECK(WString(buf.data()) == (wideArgument ? text : skipStripModel(text, unit)));
+  buf = exactCopy(text);
+  string_stripLeadingCharW(buf.data(), ch, max);
+  CHECK(WString(buf.data()) == stripLeadingModel(text, matches, size_t(max)));
+  buf = exactCopy(text);
+  string_stripTrailingCharW(buf.data(), ch, max);
+  CHECK(WString(buf.data()) == stripTrailingModel(text, matches, size_t(max)));
 
   buf = exactCopy(text);
   string_stripCtlCharW(buf.data());
-  buf = exactCopy(text);
-  string_stripWhiteSpaceW(buf.data());
-  buf = exactCopy(text);
-  string_stripTrailingCharW(buf.data(), unit, static_cast<int32_t>(text.size() % 5));
-  CHECK(lengthWithin(buf) + text.size() % 5 >= text.size());
+  CHECK(WString(buf.data()) == removeEveryModel(text, isControlUnit));
   buf = exactCopy(text);
   string_stripLeadingCtlCharW(buf.data(), 3);
+  CHECK(WString(buf.data()) == stripLeadingModel(text, isControlUnit, 3));
+  buf = exactCopy(text);
+  string_stripTrailingCtlCharW(buf.data(), max);
+  CHECK(WString(buf.data()) == stripTrailingModel(text, isControlUnit, size_t(max)));
+
+  buf = exactCopy(text);
+  string_stripWhiteSpaceW(buf.data());
+  CHECK(WString(buf.data()) == removeEveryModel(text, isSpaceUnit));
+  buf = exactCopy(text);
+  string_stripLeadWhiteSpaceW(buf.data());
+  CHECK(WString(buf.data()) == stripLeadingModel(text, isSpaceUnit, text.size()));
   buf = exactCopy(text);
   string_stripTrailWhiteSpaceW(buf.data());
+  CHECK(WString(buf.data()) == stripTrailingModel(text, isSpaceUnit, text.size()));
+
   buf = exactCopy(text);
   string_replaceCRW(buf.data());
   CHECK(lengthWithin(buf) <= text.size());
@@ -190,7 +263,51 @@ void wideEdits(const WString& text, const WString& delims, const WString& patter
 
 // ---- Narrow functions --------------------------------------------------------
 
-void narrowTokens(const std::string& text, const std::string& delims) {
+// Whether `text` is well-formed UTF-8 (shortest forms, no surrogates).
+bool validUtf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    size_t n = 1;
+    uint32_t cp = b;
+    if (b >= 0xF0 && b <= 0xF4) {
+      n = 4;
+      cp = b & 0x07;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      n = 3;
+      cp = b & 0x0F;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      n = 2;
+      cp = b & 0x1F;
+    } else if (b >= 0x80) {
+      return false;
+    }
+    if (i + n > text.size()) {
+      return false;
+    }
+    for (size_t k = 1; k < n; ++k) {
+      const auto t = static_cast<unsigned char>(text[i + k]);
+      if ((t & 0xC0) != 0x80) {
+        return false;
+      }
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
+      return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+bool isDelimiterByte(const std::string& delims, char byte) {
+  return byte != 0 && delims.find(byte) != std::string::npos;
+}
+
+// `utf8`: the narrow encoding is UTF-8, so valid text must come out valid:
+// characters stay whole.
+void narrowTokens(const std::string& text, const std::string& delims, bool utf8) {
+  const bool wholeChars = utf8 && validUtf8(text);
   std::vector<char> token(text.size() + 1);
   const char* p = text.c_str();
   uint32_t taken = 0;
@@ -205,9 +322,28 @@ void narrowTokens(const std::string& text, const std::string& delims) {
     if (fits) {
       ++taken;
     }
-    // The token is a piece of the text, at most one delimiter in.
-    CHECK(std::memcmp(token.data(), at, n) == 0 || std::memcmp(token.data(), at + 1, n) == 0);
-    CHECK(p == nullptr || (p > at && p <= text.c_str() + text.size()));
+    // The token is a piece of the text, at most one delimiter in. It ends
+    // either at a delimiter byte, with the next position just after the
+    // whole character there, or at the end of the text, with a null next
+    // position.
+    const char* const last = text.c_str() + text.size();
+    const auto tokenAt = [&](const char* start) {
+      const char* end = start + n;
+      if (end > last || std::memcmp(token.data(), start, n) != 0) {
+        return false;
+      }
+      if (*end == 0) {
+        return p == nullptr;
+      }
+      return isDelimiterByte(delims, *end) && p != nullptr && p > end && p <= end + 4 && p <= last;
+    };
+    CHECK(tokenAt(at) || (isDelimiterByte(delims, *at) && tokenAt(at + 1)));
+    if (wholeChars && p != nullptr) {
+      CHECK((static_cast<unsigned char>(*p) & 0xC0) != 0x80);
+    }
+    if (wholeChars) {
+      CHECK(validUtf8(token.data()));
+    }
   }
   uint32_t count = 0;
   CHECK(string_getTokenCountA(text.c_str(), delims.c_str(), &count) == TSK_OK);
@@ -215,7 +351,8 @@ void narrowTokens(const std::string& text, const std::string& delims) {
 }
 
 void narrowEdits(const std::string& text, const std::string& delims, const std::string& pattern,
-                 const std::string& repl) {
+                 const std::string& repl, bool utf8) {
+  const bool wholeChars = utf8 && validUtf8(text);
   const int32_t ch = delims.empty() ? ',' : static_cast<unsigned char>(delims[0]);
   using Edit = char* (*)(char*, int32_t);
   for (const Edit edit : {
@@ -237,6 +374,8 @@ void narrowEdits(const std::string& text, const std::string& delims, const std::
     if (result == nullptr) {
       // A failed conversion leaves the string as it was.
       CHECK(std::string(buf.data()) == text);
+    } else if (wholeChars) {
+      CHECK(validUtf8(buf.data()));
     }
   }
 
@@ -245,6 +384,9 @@ void narrowEdits(const std::string& text, const std::string& delims, const std::
   CHECK(string_searchAndReplaceA(buf.data(), pattern.c_str(), repl.c_str()) == TSK_OK);
   const size_t n = lengthWithin(buf);
   CHECK(n == text.size() || n + pattern.size() == text.size() + repl.size());
+  if (wholeChars && validUtf8(repl)) {
+    CHECK(validUtf8(buf.data()));
+  }
 }
 
 } // namespace
@@ -270,8 +412,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Bit 7: the narrow encoding is Latin-1 (when that locale exists) instead
   // of UTF-8 (the C locale).
   const bool latin1 = (control & 0x80) != 0 && std::setlocale(LC_ALL, "de_DE.ISO-8859-1");
-  narrowTokens(parts[0], parts[1]);
-  narrowEdits(parts[0], parts[1], parts[2], parts[3]);
+  narrowTokens(parts[0], parts[1], !latin1);
+  narrowEdits(parts[0], parts[1], parts[2], parts[3], !latin1);
   if (latin1) {
     std::setlocale(LC_ALL, "C");
   }
@@ -279,6 +421,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const WString text = widen(parts[0], pairs);
   const WString delims = widen(parts[1], pairs);
   wideTokens(text, delims);
-  wideEdits(text, delims, widen(parts[2], pairs), widen(parts[3], pairs));
+  wideEdits(text, delims, widen(parts[2], pairs), widen(parts[3], pairs), (control & 0x20) != 0);
   return 0;
 }

@@ -18,7 +18,8 @@
  *   - count functions return 0 for a null or empty string.
  *
  * Character arguments of the stripping functions are 32-bit integers; the
- * narrow ones use only the low byte. A maximum count of 0 or less removes
+ * narrow ones use only the low byte, the wide ones the whole value (so one
+ * beyond 16 bits matches no unit). A maximum count of 0 or less removes
  * nothing.
  *
  * The skipping rule. string_stripCharA, string_stripCharW,
@@ -32,8 +33,9 @@
  * stripLeading..., stripTrailing...) work on a UTF-16 copy of the string and
  * convert the result back; they return null, leaving the string as it was,
  * when a conversion fails or the result would not fit in the original. A
- * character argument whose low byte is no character on its own in the
- * narrow encoding (a UTF-8 lead byte, say) matches nothing.
+ * character argument whose low byte is 0 or no character on its own in the
+ * narrow encoding (a UTF-8 lead byte, say) matches nothing, but the string
+ * still makes the round trip.
  *
  * Everything is re-entrant and works only in the caller's memory; only
  * string_sprintfAllocW hands out memory. The narrow functions follow the
@@ -188,8 +190,10 @@ TSKBASE_API tsk_wchar_t* string_sprintfAllocW(tsk_allocate_fn allocate, const ts
  * ended the token, or null when the token ended at the end of the string. */
 
 /* Skips one leading delimiter (if it is a single-byte character); two
- * delimiters in a row therefore yield an empty token. The token buffer must
- * hold the token. Fails for a null or empty string or delimiter set. */
+ * delimiters in a row therefore yield an empty token. A character whose
+ * first byte is a delimiter ends the token, and `next` lies after that whole
+ * character. The token buffer must hold the token. Fails for a null or empty
+ * string or delimiter set. */
 TSKBASE_API tsk_status string_getTokenA(const char* str, const char* delims, char* token,
                                         const char** next);
 /* Skips every leading delimiter. Fails, touching nothing, when the token
@@ -211,7 +215,9 @@ TSKBASE_API tsk_status string_getTokenCountW(const tsk_wchar_t* str, const tsk_w
 /* ---- Search and replace --------------------------------------------------- */
 
 /* Replaces the first occurrence of `pattern` in place; the buffer must hold
- * the result. An empty string or pattern, or no occurrence, is no change. */
+ * the result. An empty string or pattern, or no occurrence, is no change. In
+ * A only an occurrence of whole characters counts: one that begins or ends
+ * inside a character is passed over. */
 TSKBASE_API tsk_status string_searchAndReplaceA(char* str, const char* pattern,
                                                 const char* replacement);
 TSKBASE_API tsk_status string_searchAndReplaceW(tsk_wchar_t* str, const tsk_wchar_t* pattern,

@@ -38,10 +38,20 @@ const tsk_wchar_t* wideRChr(const tsk_wchar_t* s, tsk_wchar_t unit) {
   }
 }
 
+// Whether `pattern` occurs at s; reads no unit of s past the first mismatch,
+// so never past its terminator.
+bool startsWith(const tsk_wchar_t* s, const tsk_wchar_t* pattern) {
+  for (; *pattern != 0; ++s, ++pattern) {
+    if (*s != *pattern) {
+      return false;
+    }
+  }
+  return true;
+}
+
 const tsk_wchar_t* wideStr(const tsk_wchar_t* s, const tsk_wchar_t* pattern) {
-  const size_t n = text::length(pattern);
   for (; *s != 0; ++s) {
-    if (std::char_traits<tsk_wchar_t>::compare(s, pattern, n) == 0) {
+    if (startsWith(s, pattern)) {
       return s;
     }
   }
@@ -49,6 +59,23 @@ const tsk_wchar_t* wideStr(const tsk_wchar_t* s, const tsk_wchar_t* pattern) {
 }
 
 } // namespace
+
+namespace tsk::text {
+
+const char* nextChar(const char* p) {
+  if (*p == 0) {
+    return p;
+  }
+  const char* next = reinterpret_cast<const char*>(mbsInc(bytes(p)));
+  for (const char* q = p + 1; q < next; ++q) {
+    if (*q == 0) {
+      return q;
+    }
+  }
+  return next;
+}
+
+} // namespace tsk::text
 
 char* string_incrementA(const char* pos) {
   return pos == nullptr ? nullptr : chars(text::mbsInc(bytes(pos)));

@@ -37,11 +37,7 @@ char* storeNarrow(char* s, tsk_wchar_t* copy) {
 
 bool narrowArgumentToWide(int32_t ch, tsk_wchar_t* out) {
   const char byte = static_cast<char>(ch & 0xFF);
-  if (byte == 0) {
-    *out = 0;
-    return true;
-  }
-  return mbToWc(out, &byte, 1) == 1;
+  return byte != 0 && mbToWc(out, &byte, 1) == 1;
 }
 
 } // namespace tsk::text
@@ -56,31 +52,33 @@ bool isSpace(tsk_wchar_t unit) { return text::isWideSpace(unit); }
 bool isNarrowSpace(const char* p) { return text::isMbcSpace(static_cast<unsigned char>(*p)); }
 
 // Bytes of the narrow character at p: at least 1, a byte that begins no
-// valid character counting as one.
+// valid character counting as one, and never reaching past the terminator.
 size_t charBytes(const char* p) {
   const int n = text::mbLen(p, text::kMaxCharBytes);
-  return n > 1 ? static_cast<size_t>(n) : 1;
+  size_t bytes = 1;
+  while (static_cast<int>(bytes) < n && p[bytes] != 0) {
+    ++bytes;
+  }
+  return bytes;
 }
 
 // Strips, through a UTF-16 copy, the narrow character argument `ch` with
-// one of the unit templates. A byte that is no character on its own occurs
-// nowhere, so nothing is removed.
+// one of the unit templates. The round trip runs whatever the argument: a
+// byte that is no character on its own (or 0) occurs nowhere, so it removes
+// nothing, but a string that does not convert still fails.
 template <typename Strip>
 char* stripNarrowChar(char* str, int32_t ch, Strip strip) {
-  if (str == nullptr) {
-    return nullptr;
-  }
   tsk_wchar_t unit = 0;
-  if (!text::narrowArgumentToWide(ch, &unit) || unit == 0) {
-    return str;
-  }
-  return text::throughWideCopy(
-      str, [&](tsk_wchar_t* copy) { strip(copy, [unit](tsk_wchar_t u) { return u == unit; }); });
+  const bool maps = text::narrowArgumentToWide(ch, &unit);
+  return text::throughWideCopy(str, [&](tsk_wchar_t* copy) {
+    strip(copy, [maps, unit](tsk_wchar_t u) { return maps && u == unit; });
+  });
 }
 
+// The wide functions compare the whole 32-bit argument, so one outside the
+// 16-bit range matches no unit.
 auto equalTo(int32_t ch) {
-  const auto unit = static_cast<tsk_wchar_t>(ch);
-  return [unit](tsk_wchar_t u) { return u == unit; };
+  return [ch](tsk_wchar_t u) { return static_cast<int32_t>(u) == ch; };
 }
 
 } // namespace
@@ -264,8 +262,7 @@ char* string_stripWhiteSpaceA(char* str) {
     if (isNarrowSpace(in) && *++in == 0) {
       break;
     }
-    const auto* next = text::mbsInc(reinterpret_cast<const unsigned char*>(in));
-    const char* end = reinterpret_cast<const char*>(next);
+    const char* end = text::nextChar(in);
     while (in != end) {
       *out++ = *in++;
     }

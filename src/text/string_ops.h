@@ -79,6 +79,11 @@ void removeTrailing(C* s, Pred remove, int32_t max) {
   }
 }
 
+// The narrow character after the one at p, never past the terminator: p
+// itself at the terminator, and the terminator when the step the encoding
+// reports would cross it.
+const char* nextChar(const char* p);
+
 // The conversion steps of throughWideCopy: a fresh UTF-16 copy (null on
 // failure), and storing it back into s, which releases the copy.
 tsk_wchar_t* wideCopyOf(const char* s);
@@ -102,7 +107,7 @@ char* throughWideCopy(char* s, Work work) {
 
 // The wide character that a narrow character argument stands for: its low
 // byte read as a one-byte character. False when that byte is no character
-// on its own in the narrow encoding.
+// on its own in the narrow encoding, or is 0.
 bool narrowArgumentToWide(int32_t ch, tsk_wchar_t* out);
 
 } // namespace tsk::text

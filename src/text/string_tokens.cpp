@@ -37,23 +37,20 @@ bool isDelimiter(const tsk_wchar_t* delims, tsk_wchar_t unit) {
   return false;
 }
 
-template <typename C>
-TokenSpan<C> finish(const C* start, const C* end) {
-  return {start, static_cast<size_t>(end - start), *end == 0 ? nullptr : end + 1};
-}
-
 // The narrow token: one leading single-byte delimiter is skipped, then whole
-// characters are taken up to one whose first byte is a delimiter.
+// characters are taken up to one whose first byte is a delimiter. The next
+// token starts after that whole character, even when the delimiter byte is
+// the first of several.
 TokenSpan<char> scanNarrow(const char* str, const char* delims) {
   const char* p = str;
   if (text::mbLen(p, text::kMaxCharBytes) == 1 && isDelimiter(delims, *p)) {
     ++p;
   }
-  const auto* end = reinterpret_cast<const unsigned char*>(p);
+  const char* end = p;
   while (*end != 0 && !isDelimiter(delims, *end)) {
-    end = text::mbsInc(end);
+    end = text::nextChar(end);
   }
-  return finish(p, reinterpret_cast<const char*>(end));
+  return {p, static_cast<size_t>(end - p), *end == 0 ? nullptr : text::nextChar(end)};
 }
 
 // The wide token: every leading delimiter is skipped.
@@ -66,7 +63,7 @@ TokenSpan<tsk_wchar_t> scanWide(const tsk_wchar_t* str, const tsk_wchar_t* delim
   while (*end != 0 && !isDelimiter(delims, *end)) {
     ++end;
   }
-  return finish(p, end);
+  return {p, static_cast<size_t>(end - p), *end == 0 ? nullptr : end + 1};
 }
 
 template <typename C>
@@ -106,6 +103,29 @@ tsk_status searchAndReplace(C* str, const C* pattern, const C* replacement, cons
   Traits::copy(str, scratch, text::length(scratch) + 1);
   tsk::heap::release(scratch);
   return TSK_OK;
+}
+
+// Whether the character walk from `start` (a character boundary) meets `end`.
+bool onBoundary(const char* start, const char* end) {
+  const char* p = start;
+  while (p < end && *p != 0) {
+    p = text::nextChar(p);
+  }
+  return p == end;
+}
+
+// The first occurrence of `pattern` that is made of whole characters: it
+// starts on a character boundary and ends on one.
+const char* findWholeCharacters(const char* str, const char* pattern) {
+  const size_t n = text::length(pattern);
+  for (const char* found = string_strstrA(str, pattern); found != nullptr;) {
+    if (onBoundary(found, found + n)) {
+      return found;
+    }
+    const char* next = text::nextChar(found);
+    found = *next == 0 ? nullptr : string_strstrA(next, pattern);
+  }
+  return nullptr;
 }
 
 } // namespace
@@ -196,8 +216,8 @@ tsk_status string_searchAndReplaceA(char* str, const char* pattern, const char* 
   if (*str == 0 || *pattern == 0) {
     return TSK_OK;
   }
-  // Only an occurrence that starts on a character boundary counts.
-  const char* found = string_strstrA(str, pattern);
+  // Only an occurrence of whole characters counts: none is ever split.
+  const char* found = findWholeCharacters(str, pattern);
   return found == nullptr ? TSK_OK : searchAndReplace(str, pattern, replacement, found);
 }
 

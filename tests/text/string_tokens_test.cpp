@@ -87,6 +87,24 @@ TEST(StringTokenTest, NarrowTokensKeepMultibyteCharactersWhole) {
   EXPECT_EQ(tokensA("\xC3\xA9\xA9x,\xE2\x82\xAC", ",\xA9"),
             (Tokens{"\xC3\xA9", "x", "\xE2\x82\xAC"}));
   EXPECT_EQ(countA("\xC3\xA9\xA9x,\xE2\x82\xAC", ",\xA9"), 3u);
+  // A delimiter byte that begins a character ends the token there, and the
+  // next token starts after the whole character, not on its trail byte.
+  char token[8];
+  const char* next = nullptr;
+  const char text[] = "ab\xC3\xA9"
+                      "cd";
+  EXPECT_EQ(string_getTokenA(text, "\xC3", token, &next), TSK_OK);
+  EXPECT_STREQ(token, "ab");
+  EXPECT_EQ(next, text + 4);
+  EXPECT_EQ(tokensA("ab\xC3\xA9"
+                    "cd\xC3\xA9",
+                    "\xC3"),
+            (Tokens{"ab", "cd"}));
+  EXPECT_EQ(countA("ab\xC3\xA9"
+                   "cd\xC3\xA9",
+                   "\xC3"),
+            2u);
+  EXPECT_EQ(tokensA("\xE2\x82\xAC\xE2\x82\xAC", "\xE2"), (Tokens{"", ""}));
 }
 
 TEST(StringTokenTest, WideTokenMustFitTheBuffer) {
@@ -182,6 +200,14 @@ TEST(StringSearchAndReplaceTest, MatchesOnlyWholeCharacters) {
   char text[] = "\xC3\xA9\xA9";
   EXPECT_EQ(string_searchAndReplaceA(text, "\xA9", "!"), TSK_OK);
   EXPECT_STREQ(text, "\xC3\xA9!");
+  // Nor one that ends inside a character: the search goes on to the next
+  // occurrence of whole characters (a lone lead byte is one of them).
+  char lead[] = "\xC3\xA9x";
+  EXPECT_EQ(string_searchAndReplaceA(lead, "\xC3", "Q"), TSK_OK);
+  EXPECT_STREQ(lead, "\xC3\xA9x");
+  char later[] = "x\xC3\xA9-x\xC3";
+  EXPECT_EQ(string_searchAndReplaceA(later, "x\xC3", "Q"), TSK_OK);
+  EXPECT_STREQ(later, "x\xC3\xA9-Q");
 }
 
 std::string fracA(double value) {
@@ -217,6 +243,8 @@ TEST(StringFractionTest, HalvesToThirtySecondsOrDecimals) {
   EXPECT_EQ(fracA(0.1234), "0.123400");
   // Truncated, not rounded: 0.0312 is no thirty-second.
   EXPECT_EQ(fracA(0.0312), "0.031200");
+  // Just below 1/32: rounding would give "1/32".
+  EXPECT_EQ(fracA(0.03124999), "0.031250");
 }
 
 TEST(StringFractionTest, NegativeValuesKeepTheirSignInBothParts) {

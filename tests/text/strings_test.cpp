@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "allocation_failure.h"
 #include "narrow_encoding.h"
@@ -58,6 +59,11 @@ TEST(StringSteppingTest, WideStepsUnits) {
   EXPECT_EQ(string_strchrW(p, 0), p + 5);
   EXPECT_EQ(string_strstrW(p, TSK_W("c;")), p + 3);
   EXPECT_EQ(string_strstrW(p, TSK_W("")), nullptr);
+  // A pattern longer than what is left: no unit past the terminator is read
+  // (the text sits in a buffer of exactly its size).
+  const std::vector<tsk_wchar_t> exact(s.c_str(), s.c_str() + s.size() + 1);
+  EXPECT_EQ(string_strstrW(exact.data(), TSK_W("c;and more")), nullptr);
+  EXPECT_EQ(string_strstrW(exact.data() + 4, TSK_W(";;")), nullptr);
   const WString spaced = TSK_W(" \t\x3000x ");
   EXPECT_EQ(string_skipWhiteSpaceW(spaced.c_str()), spaced.c_str() + 3);
   EXPECT_EQ(string_skipWhiteSpaceW(p), p);
@@ -189,9 +195,37 @@ TEST(StringStripTest, FailedConversionLeavesTheString) {
   ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
   TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
   // A stray byte comes back as the three bytes of U+FFFD: no room for them.
+  // The round trip runs whatever the character argument, so one that maps
+  // to nothing (a trail byte, 0) fails on such a string just as ',' does.
   char stray[] = "a\xFF\x01";
   EXPECT_EQ(string_stripCtlCharA(stray), nullptr);
   EXPECT_STREQ(stray, "a\xFF\x01");
+  for (const int32_t ch : {int32_t(','), int32_t(0xA9), int32_t(0), int32_t(0x100)}) {
+    SCOPED_TRACE(ch);
+    EXPECT_EQ(string_stripCharA(stray, ch), nullptr);
+    EXPECT_EQ(string_stripLeadingCharA(stray, ch, 3), nullptr);
+    EXPECT_EQ(string_stripTrailingCharA(stray, ch, 3), nullptr);
+    EXPECT_STREQ(stray, "a\xFF\x01");
+  }
+}
+
+TEST(StringStripTest, WideCharacterArgumentIsCompared32Bit) {
+  // The argument is not cut to 16 bits: 0x1002C is no comma, -1 no U+FFFF.
+  const WString commas = TSK_W("a,b,");
+  const WString ffff = WString(TSK_W("a")) + tsk_wchar_t(0xFFFF);
+  for (const int32_t ch : {int32_t(0x1002C), int32_t(-1), int32_t(0xFFFF2C)}) {
+    SCOPED_TRACE(ch);
+    for (const WString& text : {commas, ffff}) {
+      EXPECT_EQ(editedW(text, [ch](tsk_wchar_t* s) { return string_stripCharW(s, ch); }), text);
+      EXPECT_EQ(editedW(text, [ch](tsk_wchar_t* s) { return string_stripLeadingCharW(s, ch, 9); }),
+                text);
+      EXPECT_EQ(editedW(text, [ch](tsk_wchar_t* s) { return string_stripTrailingCharW(s, ch, 9); }),
+                text);
+    }
+  }
+  EXPECT_EQ(editedW(ffff, [](tsk_wchar_t* s) { return string_stripTrailingCharW(s, 0xFFFF, 9); }),
+            TSK_W("a"));
+  EXPECT_EQ(editedW(commas, [](tsk_wchar_t* s) { return string_stripCharW(s, ','); }), TSK_W("ab"));
 }
 
 TEST(StringStripTest, FailedAllocationLeavesTheString) {
