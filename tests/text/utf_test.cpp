@@ -99,6 +99,122 @@ TEST(Utf, FastPathBoundariesAndCapacities) {
   }
 }
 
+// Reference: UTF-8 to UTF-16 one character at a time through the decoder.
+WString utf16OneByOne(const std::string& s) {
+  std::vector<char32_t> codes;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  for (size_t i = 0; i < s.size();) {
+    const Utf8Char c = decodeUtf8(p + i, s.size() - i);
+    codes.push_back(c.code);
+    i += c.length;
+  }
+  return utf16Of(codes);
+}
+
+// Reference: UTF-16 to UTF-8 one unit (or surrogate pair) at a time.
+std::string utf8OneByOne(const WString& w) {
+  std::vector<char32_t> codes;
+  for (size_t i = 0; i < w.size(); ++i) {
+    if (isHighSurrogate(w[i]) && i + 1 < w.size() && isLowSurrogate(w[i + 1])) {
+      codes.push_back(0x10000 + ((w[i] - 0xD800u) << 10) + (w[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      codes.push_back(isSurrogate(w[i]) ? kReplacementChar : w[i]);
+    }
+  }
+  return utf8Of(codes);
+}
+
+// Converts from memory that ends at a page end (a read past the input
+// faults), measuring, then writing with exactly the room measured, then with
+// one element less, which must fail without touching anything past it.
+WString checkedUtf16(const std::string& s) {
+  const GuardedArray<char> in(s.data(), s.size());
+  const Transcoded measured = utf8ToUtf16(in.get(), s.size(), nullptr, 0);
+  WString w(measured.count + 4, 0x7777);
+  const Transcoded written = utf8ToUtf16(in.get(), s.size(), w.data(), measured.count);
+  EXPECT_TRUE(written.fits);
+  EXPECT_EQ(written.count, measured.count);
+  EXPECT_EQ(w[measured.count], 0x7777);
+  if (measured.count > 0) {
+    WString shorter(measured.count + 4, 0x7777);
+    EXPECT_FALSE(utf8ToUtf16(in.get(), s.size(), shorter.data(), measured.count - 1).fits);
+    EXPECT_EQ(shorter[measured.count - 1], 0x7777);
+  }
+  w.resize(measured.count);
+  return w;
+}
+
+std::string checkedUtf8(const WString& w) {
+  const GuardedArray<tsk_wchar_t> in(w.data(), w.size());
+  const Transcoded measured = utf16ToUtf8(in.get(), w.size(), nullptr, 0);
+  std::string s(measured.count + 4, '#');
+  const Transcoded written = utf16ToUtf8(in.get(), w.size(), s.data(), measured.count);
+  EXPECT_TRUE(written.fits);
+  EXPECT_EQ(written.count, measured.count);
+  EXPECT_EQ(s[measured.count], '#');
+  if (measured.count > 0) {
+    std::string shorter(measured.count + 4, '#');
+    EXPECT_FALSE(utf16ToUtf8(in.get(), w.size(), shorter.data(), measured.count - 1).fits);
+    EXPECT_EQ(shorter[measured.count - 1], '#');
+  }
+  s.resize(measured.count);
+  return s;
+}
+
+// Runs of two- and three-byte characters (alone and mixed with ASCII) go
+// through blocks; something else at every position of runs of every length
+// up to a few blocks must come out as the one-at-a-time reference says:
+// ill-formed bytes, truncated and four-byte characters, unpaired surrogates,
+// characters of another length. Covers blocks ending inside a character and
+// surrogates at block edges.
+TEST(Utf, MultibyteRunsWithSomethingElseAtEveryPosition) {
+  const std::vector<std::vector<char32_t>> runs = {{0xE9},
+                                                   {0x4E2D, 0x3002},
+                                                   {'a', 0xE9, 'b', 'c', 0x7FF, 0x80},
+                                                   {0xFFFD, 0xFFFF, 0xE000, 0x800}};
+  const std::string utf8Inserts[] = {"\x80",
+                                     "\xC3",
+                                     "\xE4\xB8",
+                                     "\xF0\x9F\x98",
+                                     "\xED\xA0\x80",
+                                     "\xE0\x9F\xBF",
+                                     "\xC1\xBF",
+                                     "\xF0\x9F\x98\x80",
+                                     "z",
+                                     "\xC3\xA9",
+                                     "\xE4\xB8\xAD",
+                                     "\xFF"};
+  const WString utf16Inserts[] = {{0xD800}, {0xDC00}, {0xDBFF, 0xDFFF}, {0xDC00, 0xD800},
+                                  {'z'},    {0xE9},   {0x4E2D},         {0}};
+  for (const auto& run : runs) {
+    for (size_t length = 0; length < 44; ++length) {
+      std::vector<char32_t> codes;
+      for (size_t k = 0; k < length; ++k) {
+        codes.push_back(run[k % run.size()]);
+      }
+      const std::string utf8 = utf8Of(codes);
+      const WString utf16 = utf16Of(codes);
+      ASSERT_EQ(checkedUtf16(utf8), utf16) << length;
+      ASSERT_EQ(checkedUtf8(utf16), utf8) << length;
+      // Byte positions, so inserts also land inside characters.
+      for (size_t at = 0; at <= utf8.size(); ++at) {
+        for (const std::string& insert : utf8Inserts) {
+          const std::string text = utf8.substr(0, at) + insert + utf8.substr(at);
+          ASSERT_EQ(checkedUtf16(text), utf16OneByOne(text))
+              << length << " " << at << " " << testing::PrintToString(insert);
+        }
+      }
+      for (size_t at = 0; at <= utf16.size(); ++at) {
+        for (const WString& insert : utf16Inserts) {
+          const WString text = utf16.substr(0, at) + insert + utf16.substr(at);
+          ASSERT_EQ(checkedUtf8(text), utf8OneByOne(text)) << length << " " << at;
+        }
+      }
+    }
+  }
+}
+
 TEST(Utf, IllFormedUtf8BecomesOneReplacementPerMaximalSubpart) {
   const tsk_wchar_t r = 0xFFFD;
   struct Case {
