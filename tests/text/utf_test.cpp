@@ -127,7 +127,7 @@ std::string utf8OneByOne(const WString& w) {
 
 // Converts from memory that ends at a page end (a read past the input
 // faults), measuring, then writing with exactly the room measured, then with
-// one element less, which must fail without touching anything past it.
+// one element less and with half, which must fail without writing past it.
 WString checkedUtf16(const std::string& s) {
   const GuardedArray<char> in(s.data(), s.size());
   const Transcoded measured = utf8ToUtf16(in.get(), s.size(), nullptr, 0);
@@ -136,10 +136,12 @@ WString checkedUtf16(const std::string& s) {
   EXPECT_TRUE(written.fits);
   EXPECT_EQ(written.count, measured.count);
   EXPECT_EQ(w[measured.count], 0x7777);
-  if (measured.count > 0) {
-    WString shorter(measured.count + 4, 0x7777);
-    EXPECT_FALSE(utf8ToUtf16(in.get(), s.size(), shorter.data(), measured.count - 1).fits);
-    EXPECT_EQ(shorter[measured.count - 1], 0x7777);
+  for (size_t room : {measured.count - 1, measured.count / 2}) {
+    if (room < measured.count) {
+      WString shorter(measured.count + 4, 0x7777);
+      EXPECT_FALSE(utf8ToUtf16(in.get(), s.size(), shorter.data(), room).fits);
+      EXPECT_EQ(shorter.substr(room), WString(measured.count + 4 - room, 0x7777)) << room;
+    }
   }
   w.resize(measured.count);
   return w;
@@ -153,10 +155,12 @@ std::string checkedUtf8(const WString& w) {
   EXPECT_TRUE(written.fits);
   EXPECT_EQ(written.count, measured.count);
   EXPECT_EQ(s[measured.count], '#');
-  if (measured.count > 0) {
-    std::string shorter(measured.count + 4, '#');
-    EXPECT_FALSE(utf16ToUtf8(in.get(), w.size(), shorter.data(), measured.count - 1).fits);
-    EXPECT_EQ(shorter[measured.count - 1], '#');
+  for (size_t room : {measured.count - 1, measured.count / 2}) {
+    if (room < measured.count) {
+      std::string shorter(measured.count + 4, '#');
+      EXPECT_FALSE(utf16ToUtf8(in.get(), w.size(), shorter.data(), room).fits);
+      EXPECT_EQ(shorter.substr(room), std::string(measured.count + 4 - room, '#')) << room;
+    }
   }
   s.resize(measured.count);
   return s;
@@ -167,7 +171,7 @@ std::string checkedUtf8(const WString& w) {
 // up to a few blocks must come out as the one-at-a-time reference says:
 // ill-formed bytes, truncated and four-byte characters, unpaired surrogates,
 // characters of another length. Covers blocks ending inside a character and
-// surrogates at block edges.
+// surrogates at block edges, in the first window of 64 elements and past it.
 TEST(Utf, MultibyteRunsWithSomethingElseAtEveryPosition) {
   const std::vector<std::vector<char32_t>> runs = {{0xE9},
                                                    {0x4E2D, 0x3002},
@@ -188,7 +192,13 @@ TEST(Utf, MultibyteRunsWithSomethingElseAtEveryPosition) {
   const WString utf16Inserts[] = {{0xD800}, {0xDC00}, {0xDBFF, 0xDFFF}, {0xDC00, 0xD800},
                                   {'z'},    {0xE9},   {0x4E2D},         {0}};
   for (const auto& run : runs) {
+    // Every length up to a few blocks, then some past the 64-element windows.
+    std::vector<size_t> lengths;
     for (size_t length = 0; length < 44; ++length) {
+      lengths.push_back(length);
+    }
+    lengths.insert(lengths.end(), {50, 63, 77, 96, 111, 139});
+    for (const size_t length : lengths) {
       std::vector<char32_t> codes;
       for (size_t k = 0; k < length; ++k) {
         codes.push_back(run[k % run.size()]);
