@@ -171,15 +171,22 @@ inline unsigned twoByteBlock(const unsigned char* s, tsk_wchar_t* d, unsigned& u
       const __m128i unit = _mm_or_si128(_mm_and_si128(lead, two), _mm_andnot_si128(lead, b));
       _mm_store_si128(reinterpret_cast<__m128i*>(u + 8 * half), unit);
     }
-    // Each position writes at the next free unit and moves on only if it
-    // starts a character: a continuation's unit is overwritten by the next
-    // position's. The last position is written only if it is kept.
-    unsigned o = 0;
+    // Position p writes at the number of characters starting before it (a
+    // prefix sum of the kept positions), so that no store waits for the one
+    // before: a continuation's unit is overwritten by the next position's.
+    // The last position is written only if it is kept.
+    __m128i at = _mm_and_si128(_mm_andnot_si128(isCont, _mm_set1_epi8(-1)), _mm_set1_epi8(1));
+    at = _mm_add_epi8(at, _mm_slli_si128(at, 1));
+    at = _mm_add_epi8(at, _mm_slli_si128(at, 2));
+    at = _mm_add_epi8(at, _mm_slli_si128(at, 4));
+    at = _mm_add_epi8(at, _mm_slli_si128(at, 8));
+    alignas(16) uint8_t before[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(before), _mm_slli_si128(at, 1));
 #pragma GCC unroll 16
     for (unsigned p = 0; p < 15; ++p) {
-      d[o] = u[p];
-      o += (keep >> p) & 1u;
+      d[before[p]] = u[p];
     }
+    const unsigned o = before[15];
     const unsigned last = keep >> 15;
     d[o + last - 1] = last != 0 ? u[15] : u[14];
   }
@@ -256,14 +263,20 @@ inline unsigned belowU800Block(const tsk_wchar_t* s, unsigned char* d) {
     alignas(16) uint16_t w[8];
     _mm_store_si128(reinterpret_cast<__m128i*>(w),
                     _mm_or_si128(_mm_and_si128(ascii, u), _mm_andnot_si128(ascii, pair)));
-    // Two bytes per unit; an ASCII unit's second byte is overwritten by the
-    // next unit. The last one writes exactly its own bytes.
-    unsigned o = 0;
+    // Two bytes per unit at the sum of the lengths before it, so that no
+    // store waits for the one before; an ASCII unit's second byte is
+    // overwritten by the next unit. The last one writes exactly its own bytes.
+    __m128i at = _mm_sub_epi16(_mm_set1_epi16(2), _mm_srli_epi16(ascii, 15));
+    at = _mm_add_epi16(at, _mm_slli_si128(at, 2));
+    at = _mm_add_epi16(at, _mm_slli_si128(at, 4));
+    at = _mm_add_epi16(at, _mm_slli_si128(at, 8));
+    alignas(16) uint16_t before[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(before), _mm_slli_si128(at, 2));
 #pragma GCC unroll 8
     for (unsigned k = 0; k < 7; ++k) {
-      std::memcpy(d + o, &w[k], 2);
-      o += 1 + ((two >> k) & 1u);
+      std::memcpy(d + before[k], &w[k], 2);
     }
+    const unsigned o = before[7];
     const unsigned lastTwo = two >> 7;
     d[o] = static_cast<unsigned char>(w[7]);
     d[o + lastTwo] = static_cast<unsigned char>(w[7] >> (8 * lastTwo));
@@ -389,7 +402,19 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
       if (run == 16) {
         continue;
       }
-      if (w[p] >= 0xE0) {
+      // A lone two-byte character before ASCII, the common case in Latin
+      // scripts, inline.
+      const unsigned c0 = w[p];
+      const unsigned c1 = w[p + 1];
+      if (((c0 - 0xC2u < 0x1Eu) & ((c1 & 0xC0u) == 0x80u) & (w[p + 2] < 0x80u)) != 0) {
+        if constexpr (kWrite) {
+          d[o] = static_cast<tsk_wchar_t>(((c0 & 0x1Fu) << 6) | (c1 & 0x3Fu));
+        }
+        p += 2;
+        ++o;
+        continue;
+      }
+      if (c0 >= 0xE0) {
         if (threeByteBlock<kWrite>(w + p, kWrite ? d + o : nullptr)) {
           p += 24;
           o += 8;
@@ -537,7 +562,19 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
       if (run == 16) {
         continue;
       }
-      if (w[p] >= 0x800) {
+      // A lone character below U+0800 before ASCII, the common case in
+      // Latin scripts, inline.
+      const unsigned u0 = w[p];
+      if (((u0 < 0x800u) & (w[p + 1] < 0x80u)) != 0) {
+        if constexpr (kWrite) {
+          d[o] = static_cast<unsigned char>(0xC0 | (u0 >> 6));
+          d[o + 1] = static_cast<unsigned char>(0x80 | (u0 & 0x3F));
+        }
+        ++p;
+        o += 2;
+        continue;
+      }
+      if (u0 >= 0x800) {
         if (threeByteUnitsBlock<kWrite>(w + p, kWrite ? d + o : nullptr)) {
           p += 8;
           o += 24;
