@@ -114,14 +114,14 @@ inline uint64_t nonAsciiBytes64(const unsigned char* s) {
 
 // Bit k set when unit k of the 64 at s is not ASCII.
 inline uint64_t nonAsciiUnits64(const tsk_wchar_t* s) {
-  const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-  const __m128i zero = _mm_setzero_si128();
   uint64_t m = 0;
   for (int k = 0; k < 4; ++k) {
-    const __m128i a = _mm_cmpeq_epi16(_mm_and_si128(load16(s + 16 * k), high), zero);
-    const __m128i b = _mm_cmpeq_epi16(_mm_and_si128(load16(s + 16 * k + 8), high), zero);
-    const auto ascii = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
-    m |= static_cast<uint64_t>(~ascii & 0xFFFFu) << (16 * k);
+    const __m128i a = load16(s + 16 * k);
+    const __m128i b = load16(s + 16 * k + 8);
+    // Signed saturation keeps the top bit of units from 8000, unsigned
+    // saturation that of units from 0080 to 7FFF.
+    const __m128i top = _mm_or_si128(_mm_packs_epi16(a, b), _mm_packus_epi16(a, b));
+    m |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(top))) << (16 * k);
   }
   return m;
 }
@@ -567,8 +567,8 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
       const unsigned u0 = w[p];
       if (((u0 < 0x800u) & (w[p + 1] < 0x80u)) != 0) {
         if constexpr (kWrite) {
-          d[o] = static_cast<unsigned char>(0xC0 | (u0 >> 6));
-          d[o + 1] = static_cast<unsigned char>(0x80 | (u0 & 0x3F));
+          const auto pair = static_cast<uint16_t>(0x80C0u | (u0 >> 6) | ((u0 & 0x3Fu) << 8));
+          std::memcpy(d + o, &pair, 2);
         }
         ++p;
         o += 2;
