@@ -375,9 +375,9 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
   // length of every ASCII run in the window, so that finding the next run
   // waits for no load. Each run is written as a whole 16-unit block: the
   // units past it (at most 15) are overwritten by the output of the input
-  // left, which is at least 48 bytes and so at least 16 units. No step
-  // writes more than 17 units.
-  while (n - i >= 112 && (!kWrite || cap - o >= 17)) {
+  // left, which is at least 48 bytes and so at least 16 units. A step writes
+  // at most 16 units for the run and, after at most 15 of them, 16 more.
+  while (n - i >= 112 && (!kWrite || cap - o >= 31)) {
     const unsigned char* const w = s + i;
     const uint64_t nonAscii = nonAsciiBytes64(w);
     if (nonAscii == 0 && (!kWrite || cap - o >= 64)) {
@@ -391,7 +391,7 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
       continue;
     }
     size_t p = 0;
-    while (p <= 48 && (!kWrite || cap - o >= 17)) {
+    while (p <= 48 && (!kWrite || cap - o >= 31)) {
       const auto run =
           static_cast<unsigned>(__builtin_ctzll((nonAscii >> p) | (uint64_t{1} << 16)));
       if (kWrite && run != 0) {
@@ -436,12 +436,12 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
     i += p;
   }
 #endif
-  // The main loop writes without checks: the characters starting in 16
-  // bytes of input never take more than 17 units. It also writes the whole
+  // The main loop writes without checks: a step writes at most 16 units for
+  // an ASCII run and, after at most 15 of them, 16 more. It writes the whole
   // of a 16-unit ASCII block even when only a prefix of it is ASCII: the
   // units past the prefix (at most 15) are overwritten by the output of the
   // input left, which is at least 45 bytes and so at least 15 units.
-  while (n - i >= 64 && (!kWrite || cap - o >= 17)) {
+  while (n - i >= 64 && (!kWrite || cap - o >= 31)) {
     const unsigned ascii = asciiPrefix16(s + i);
     if (ascii != 0) {
       if constexpr (kWrite) {
@@ -536,8 +536,9 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
 #if defined(__SSE2__)
   // Windows of 64 units, as in fromUtf8: the bytes past an ASCII run's own
   // (at most 15) are overwritten by the output of the input left, at least
-  // 32 units and so at least 32 bytes. No step writes more than 25 bytes.
-  while (n - i >= 96 && (!kWrite || cap - o >= 25)) {
+  // 32 units and so at least 32 bytes. A step writes at most 16 bytes for
+  // the run and, after at most 15 of them, 24 more.
+  while (n - i >= 96 && (!kWrite || cap - o >= 39)) {
     const tsk_wchar_t* const w = s + i;
     const uint64_t nonAscii = nonAsciiUnits64(w);
     if (nonAscii == 0 && (!kWrite || cap - o >= 64)) {
@@ -551,7 +552,7 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
       continue;
     }
     size_t p = 0;
-    while (p <= 48 && (!kWrite || cap - o >= 25)) {
+    while (p <= 48 && (!kWrite || cap - o >= 39)) {
       const auto run =
           static_cast<unsigned>(__builtin_ctzll((nonAscii >> p) | (uint64_t{1} << 16)));
       if (kWrite && run != 0) {
@@ -595,12 +596,12 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
     i += p;
   }
 #endif
-  // The main loop writes without checks: the characters starting in 8 units
-  // of input never take more than 25 bytes. It also writes the whole of a
-  // 16-byte ASCII block even when only a prefix of it is ASCII: the bytes
-  // past the prefix (at most 15) are overwritten by the output of the input
-  // left, which is at least 17 units and so at least 17 bytes.
-  while (n - i >= 32 && (!kWrite || cap - o >= 25)) {
+  // The main loop writes without checks: a step writes at most 16 bytes for
+  // an ASCII run and, after at most 15 of them, 24 more. It writes the whole
+  // of a 16-byte ASCII block even when only a prefix of it is ASCII: the
+  // bytes past the prefix (at most 15) are overwritten by the output of the
+  // input left, which is at least 17 units and so at least 17 bytes.
+  while (n - i >= 32 && (!kWrite || cap - o >= 39)) {
     const unsigned ascii = asciiPrefixUnits16(s + i);
     if (ascii != 0) {
       if constexpr (kWrite) {

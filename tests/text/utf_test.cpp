@@ -173,10 +173,17 @@ std::string checkedUtf8(const WString& w) {
 // characters of another length. Covers blocks ending inside a character and
 // surrogates at block edges, in the first window of 64 elements and past it.
 TEST(Utf, MultibyteRunsWithSomethingElseAtEveryPosition) {
-  const std::vector<std::vector<char32_t>> runs = {{0xE9},
-                                                   {0x4E2D, 0x3002},
-                                                   {'a', 0xE9, 'b', 'c', 0x7FF, 0x80},
-                                                   {0xFFFD, 0xFFFF, 0xE000, 0x800}};
+  const std::vector<std::vector<char32_t>> runs = {
+      {0xE9},
+      {0x4E2D, 0x3002},
+      {'a', 0xE9, 'b', 'c', 0x7FF, 0x80},
+      {0xFFFD, 0xFFFF, 0xE000, 0x800},
+      // Long ASCII runs right before runs of three- and two-byte characters.
+      {'a',    'b',   'c',    'd',    'e',    'f',    'g',    'h',    'i',    'j',
+       'k',    'l',   0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D,
+       0x4E2D, 'm',   'n',    'o',    'p',    'q',    'r',    's',    't',    'u',
+       'v',    'w',   'x',    0x3B1,  0x3B2,  0x3B3,  0x3B4,  0x3B5,  0x3B6,  0x3B7,
+       0x3B8,  0x3B9, 0x3BA,  0x3BB,  0x3BC,  0x3BD,  0x3BE,  0x3BF,  0x3C0,  0x3C1}};
   const std::string utf8Inserts[] = {"\x80",
                                      "\xC3",
                                      "\xE4\xB8",
@@ -207,6 +214,19 @@ TEST(Utf, MultibyteRunsWithSomethingElseAtEveryPosition) {
       const WString utf16 = utf16Of(codes);
       ASSERT_EQ(checkedUtf16(utf8), utf16) << length;
       ASSERT_EQ(checkedUtf8(utf16), utf8) << length;
+      // Every room too small fails without writing past it.
+      for (size_t room = 0; room < utf16.size(); ++room) {
+        WString w(utf16.size() + 4, 0x7777);
+        ASSERT_FALSE(utf8ToUtf16(utf8.data(), utf8.size(), w.data(), room).fits);
+        ASSERT_EQ(w.substr(room), WString(utf16.size() + 4 - room, 0x7777))
+            << length << " " << room;
+      }
+      for (size_t room = 0; room < utf8.size(); ++room) {
+        std::string s(utf8.size() + 4, '#');
+        ASSERT_FALSE(utf16ToUtf8(utf16.data(), utf16.size(), s.data(), room).fits);
+        ASSERT_EQ(s.substr(room), std::string(utf8.size() + 4 - room, '#'))
+            << length << " " << room;
+      }
       // Byte positions, so inserts also land inside characters.
       for (size_t at = 0; at <= utf8.size(); ++at) {
         for (const std::string& insert : utf8Inserts) {
