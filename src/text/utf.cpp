@@ -1,6 +1,8 @@
-// UTF-8 <-> UTF-16 transcoding. Each transcoder is one loop, instantiated
-// twice: once measuring, once writing. Runs of ASCII go through 16 elements
-// at a time (SSE2 where the target has it, 64-bit words otherwise).
+// UTF-8 <-> UTF-16 transcoding. Each transcoder is instantiated twice: once
+// measuring, once writing. Runs of ASCII go through 16 elements at a time
+// (SSE2 where the target has it, 64-bit words otherwise); with SSE2, so do
+// runs of two- and of three-byte characters. Everything else, and the end of
+// the input or of the room, goes one character at a time, with checks.
 #include "utf.h"
 
 #include <cstdint>
