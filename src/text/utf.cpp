@@ -477,6 +477,16 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
     utf8Step<kWrite, false>(s, n, i, d, cap, o);
   }
   while (i < n) {
+#if defined(__SSE2__)
+    // Near the end, three-byte runs still go in blocks (no unit past the
+    // block's own is written).
+    if (s[i] >= 0xE0 && n - i >= 28 && (!kWrite || cap - o >= 8) &&
+        threeByteBlock<kWrite>(s + i, kWrite ? d + o : nullptr)) {
+      i += 24;
+      o += 8;
+      continue;
+    }
+#endif
     if (!utf8Step<kWrite>(s, n, i, d, cap, o)) {
       return {o, false};
     }
@@ -636,6 +646,16 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
     utf16Step<kWrite, false>(s, n, i, d, cap, o);
   }
   while (i < n) {
+#if defined(__SSE2__)
+    // Near the end, three-byte runs still go in blocks (no byte past the
+    // block's own is written).
+    if (s[i] >= 0x800 && n - i >= 8 && (!kWrite || cap - o >= 24) &&
+        threeByteUnitsBlock<kWrite>(s + i, kWrite ? d + o : nullptr)) {
+      i += 8;
+      o += 24;
+      continue;
+    }
+#endif
     if (!utf16Step<kWrite>(s, n, i, d, cap, o)) {
       return {o, false};
     }
