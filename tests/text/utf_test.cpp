@@ -99,6 +99,152 @@ TEST(Utf, FastPathBoundariesAndCapacities) {
   }
 }
 
+// Reference: UTF-8 to UTF-16 one character at a time through the decoder.
+WString utf16OneByOne(const std::string& s) {
+  std::vector<char32_t> codes;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  for (size_t i = 0; i < s.size();) {
+    const Utf8Char c = decodeUtf8(p + i, s.size() - i);
+    codes.push_back(c.code);
+    i += c.length;
+  }
+  return utf16Of(codes);
+}
+
+// Reference: UTF-16 to UTF-8 one unit (or surrogate pair) at a time.
+std::string utf8OneByOne(const WString& w) {
+  std::vector<char32_t> codes;
+  for (size_t i = 0; i < w.size(); ++i) {
+    if (isHighSurrogate(w[i]) && i + 1 < w.size() && isLowSurrogate(w[i + 1])) {
+      codes.push_back(0x10000 + ((w[i] - 0xD800u) << 10) + (w[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      codes.push_back(isSurrogate(w[i]) ? kReplacementChar : w[i]);
+    }
+  }
+  return utf8Of(codes);
+}
+
+// Converts from memory that ends at a page end (a read past the input
+// faults), measuring, then writing with exactly the room measured, then with
+// one element less and with half, which must fail without writing past it.
+WString checkedUtf16(const std::string& s) {
+  const GuardedArray<char> in(s.data(), s.size());
+  const Transcoded measured = utf8ToUtf16(in.get(), s.size(), nullptr, 0);
+  WString w(measured.count + 4, 0x7777);
+  const Transcoded written = utf8ToUtf16(in.get(), s.size(), w.data(), measured.count);
+  EXPECT_TRUE(written.fits);
+  EXPECT_EQ(written.count, measured.count);
+  EXPECT_EQ(w[measured.count], 0x7777);
+  for (size_t room : {measured.count - 1, measured.count / 2}) {
+    if (room < measured.count) {
+      WString shorter(measured.count + 4, 0x7777);
+      EXPECT_FALSE(utf8ToUtf16(in.get(), s.size(), shorter.data(), room).fits);
+      EXPECT_EQ(shorter.substr(room), WString(measured.count + 4 - room, 0x7777)) << room;
+    }
+  }
+  w.resize(measured.count);
+  return w;
+}
+
+std::string checkedUtf8(const WString& w) {
+  const GuardedArray<tsk_wchar_t> in(w.data(), w.size());
+  const Transcoded measured = utf16ToUtf8(in.get(), w.size(), nullptr, 0);
+  std::string s(measured.count + 4, '#');
+  const Transcoded written = utf16ToUtf8(in.get(), w.size(), s.data(), measured.count);
+  EXPECT_TRUE(written.fits);
+  EXPECT_EQ(written.count, measured.count);
+  EXPECT_EQ(s[measured.count], '#');
+  for (size_t room : {measured.count - 1, measured.count / 2}) {
+    if (room < measured.count) {
+      std::string shorter(measured.count + 4, '#');
+      EXPECT_FALSE(utf16ToUtf8(in.get(), w.size(), shorter.data(), room).fits);
+      EXPECT_EQ(shorter.substr(room), std::string(measured.count + 4 - room, '#')) << room;
+    }
+  }
+  s.resize(measured.count);
+  return s;
+}
+
+// Runs of two- and three-byte characters (alone and mixed with ASCII) go
+// through blocks; something else at every position of runs of every length
+// up to a few blocks must come out as the one-at-a-time reference says:
+// ill-formed bytes, truncated and four-byte characters, unpaired surrogates,
+// characters of another length. Covers blocks ending inside a character and
+// surrogates at block edges, in the first window of 64 elements and past it.
+TEST(Utf, MultibyteRunsWithSomethingElseAtEveryPosition) {
+  const std::vector<std::vector<char32_t>> runs = {
+      {0xE9},
+      {0x4E2D, 0x3002},
+      {'a', 0xE9, 'b', 'c', 0x7FF, 0x80},
+      {0xFFFD, 0xFFFF, 0xE000, 0x800},
+      // Long ASCII runs right before runs of three- and two-byte characters.
+      {'a',    'b',   'c',    'd',    'e',    'f',    'g',    'h',    'i',    'j',
+       'k',    'l',   0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D,
+       0x4E2D, 'm',   'n',    'o',    'p',    'q',    'r',    's',    't',    'u',
+       'v',    'w',   'x',    0x3B1,  0x3B2,  0x3B3,  0x3B4,  0x3B5,  0x3B6,  0x3B7,
+       0x3B8,  0x3B9, 0x3BA,  0x3BB,  0x3BC,  0x3BD,  0x3BE,  0x3BF,  0x3C0,  0x3C1}};
+  const std::string utf8Inserts[] = {"\x80",
+                                     "\xC3",
+                                     "\xE4\xB8",
+                                     "\xF0\x9F\x98",
+                                     "\xED\xA0\x80",
+                                     "\xE0\x9F\xBF",
+                                     "\xC1\xBF",
+                                     "\xF0\x9F\x98\x80",
+                                     "z",
+                                     "\xC3\xA9",
+                                     "\xE4\xB8\xAD",
+                                     "\xFF"};
+  const WString utf16Inserts[] = {{0xD800}, {0xDC00}, {0xDBFF, 0xDFFF}, {0xDC00, 0xD800},
+                                  {'z'},    {0xE9},   {0x4E2D},         {0}};
+  for (const auto& run : runs) {
+    // Every length up to a few blocks, then some past the 64-element windows.
+    std::vector<size_t> lengths;
+    for (size_t length = 0; length < 44; ++length) {
+      lengths.push_back(length);
+    }
+    lengths.insert(lengths.end(), {50, 63, 77, 96, 111, 139});
+    for (const size_t length : lengths) {
+      std::vector<char32_t> codes;
+      for (size_t k = 0; k < length; ++k) {
+        codes.push_back(run[k % run.size()]);
+      }
+      const std::string utf8 = utf8Of(codes);
+      const WString utf16 = utf16Of(codes);
+      ASSERT_EQ(checkedUtf16(utf8), utf16) << length;
+      ASSERT_EQ(checkedUtf8(utf16), utf8) << length;
+      // Every room too small fails without writing past it.
+      for (size_t room = 0; room < utf16.size(); ++room) {
+        WString w(utf16.size() + 4, 0x7777);
+        ASSERT_FALSE(utf8ToUtf16(utf8.data(), utf8.size(), w.data(), room).fits);
+        ASSERT_EQ(w.substr(room), WString(utf16.size() + 4 - room, 0x7777))
+            << length << " " << room;
+      }
+      for (size_t room = 0; room < utf8.size(); ++room) {
+        std::string s(utf8.size() + 4, '#');
+        ASSERT_FALSE(utf16ToUtf8(utf16.data(), utf16.size(), s.data(), room).fits);
+        ASSERT_EQ(s.substr(room), std::string(utf8.size() + 4 - room, '#'))
+            << length << " " << room;
+      }
+      // Byte positions, so inserts also land inside characters.
+      for (size_t at = 0; at <= utf8.size(); ++at) {
+        for (const std::string& insert : utf8Inserts) {
+          const std::string text = utf8.substr(0, at) + insert + utf8.substr(at);
+          ASSERT_EQ(checkedUtf16(text), utf16OneByOne(text))
+              << length << " " << at << " " << testing::PrintToString(insert);
+        }
+      }
+      for (size_t at = 0; at <= utf16.size(); ++at) {
+        for (const WString& insert : utf16Inserts) {
+          const WString text = utf16.substr(0, at) + insert + utf16.substr(at);
+          ASSERT_EQ(checkedUtf8(text), utf8OneByOne(text)) << length << " " << at;
+        }
+      }
+    }
+  }
+}
+
 TEST(Utf, IllFormedUtf8BecomesOneReplacementPerMaximalSubpart) {
   const tsk_wchar_t r = 0xFFFD;
   struct Case {
