@@ -17,21 +17,11 @@ using WString = std::basic_string<tsk_wchar_t>;
 // (plus `extra` elements) and returns what the buffer holds afterwards. The
 // edit must return the buffer itself.
 template <typename C, typename Edit>
-std::basic_string<C> edited(const std::basic_string<C>& text, Edit edit, size_t extra = 0) {
-  std::vector<C> buf(text.begin(), text.end());
-  buf.resize(text.size() + 1 + extra, C());
+std::basic_string<C> edited(const C* text, Edit edit, size_t extra = 0) {
+  std::vector<C> buf(text, text + std::char_traits<C>::length(text));
+  buf.resize(buf.size() + 1 + extra, C());
   EXPECT_EQ(edit(buf.data()), buf.data());
   return buf.data();
-}
-
-template <typename Edit>
-std::string editedA(const std::string& text, Edit edit, size_t extra = 0) {
-  return edited<char>(text, edit, extra);
-}
-
-template <typename Edit>
-WString editedW(const WString& text, Edit edit, size_t extra = 0) {
-  return edited<tsk_wchar_t>(text, edit, extra);
 }
 
 } // namespace tsk::test
