@@ -13,6 +13,7 @@
 
 #include "allocation_failure.h"
 #include "narrow_encoding.h"
+#include "platform.h"
 
 namespace {
 
@@ -345,6 +346,12 @@ thread_local ConvertsAtThreadExit t_convertsAtExit;
 // were first used after this object was made); it must still work, and under
 // the leak checker it must not leave converters open.
 TEST(StringCnv, ConversionsInThreadExitDestructorsStillWork) {
+  if (tsk::test::kWindows) {
+    // The converters are cached per thread only where iconv serves the
+    // narrow encoding; and MinGW's runtime releases thread-local storage
+    // before the destructors of thread_local objects have run.
+    GTEST_SKIP() << "no per-thread converter cache on Windows";
+  }
   ScopedNarrowEncoding latin1(NarrowEncoding::kLatin1);
   TSK_REQUIRE_NARROW_ENCODING(latin1, "Latin-1");
   std::string converted;
