@@ -45,9 +45,7 @@ FileLock::FileLock() : handle_(platform::kInvalidFileHandle), lockPath_{} {}
 
 FileLock::~FileLock() { Close(); }
 
-FileLock::FileLock(const FileLock& other) : handle_(platform::kInvalidFileHandle) {
-  *this = other;
-}
+FileLock::FileLock(const FileLock& other) : handle_(platform::kInvalidFileHandle) { *this = other; }
 
 FileLock& FileLock::operator=(const FileLock& other) {
   if (this == &other) {
