@@ -73,8 +73,8 @@ TEST(FileLockNames, LockPathNeverOverrunsItsRoom) {
 
   // Lock paths are at most 259 characters, whatever room the caller gives.
   std::vector<tsk_wchar_t> large(1000);
-  const WideString fits = u'/' + WideString(259 - 8, u'x');
-  const WideString tooLong = fits + u'x';
+  const WideString fits = wide("/") + WideString(259 - 8, u'x');
+  const WideString tooLong = fits + wide("x");
   EXPECT_TRUE(lock.GetLockName(fits.c_str(), large.data(), large.size()));
   EXPECT_EQ(std::char_traits<tsk_wchar_t>::length(large.data()), 259u);
   EXPECT_FALSE(lock.GetLockName(tooLong.c_str(), large.data(), large.size()));
@@ -162,12 +162,12 @@ TEST_F(FileLockTest, HolderLifecycle) {
 
 TEST_F(FileLockTest, RefusedPathsFailWithoutWaiting) {
   FileLock lock;
-  const WideString missing = dir_.wide("no-such-dir") + u'/' + wide("plan.dat");
+  const WideString missing = dir_.wide("no-such-dir") + wide("/plan.dat");
   EXPECT_FALSE(lock.Create(kShared, missing.c_str(), FileLock::INFINITE_FILE_ACCESS_TIMEOUT));
   EXPECT_FALSE(lock.Create(kShared, nullptr));
   EXPECT_FALSE(lock.Create(kShared, wide("").c_str()));
   EXPECT_FALSE(lock.Create(kShared, wide("plan.dat").c_str()));
-  EXPECT_FALSE(lock.Create(kShared, (dir_.wide("sub") + u'/').c_str()));
+  EXPECT_FALSE(lock.Create(kShared, (dir_.wide("sub") + wide("/")).c_str()));
   EXPECT_FALSE(lock.Exists(nullptr));
   // A negative timeout makes no attempt.
   EXPECT_FALSE(lock.Create(kShared, path(), -1));
