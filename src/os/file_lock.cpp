@@ -17,7 +17,6 @@ namespace platform = tsk::platform;
 
 using Traits = std::char_traits<tsk_wchar_t>;
 
-constexpr int kPathCapacity = 260;
 constexpr std::chrono::seconds kRetryInterval{1};
 
 static_assert(platform::kInvalidFileHandle == -1, "no handle is all bits set");

@@ -122,7 +122,7 @@ TEST(OsUtilCompare, NormalisesSeparatorsAndLetterCaseOnly) {
 TEST(OsUtilExtendPath, PutsTheDirectoryInFrontUnlessListed) {
   struct Case {
     std::string path;
-    const char* directory;
+    std::string directory;
     int32_t firstOnly;
     std::string expected; // PATH afterwards
   };
@@ -136,7 +136,7 @@ TEST(OsUtilExtendPath, PutsTheDirectoryInFrontUnlessListed) {
       {base, "/srv/tools", 1, base},
       {base, "/srv/new", 0, list({"/srv/new", base})},
       // A quoted stretch is one entry, compared without its quotes.
-      {quoted, list({"/srv/my", "dir"}).c_str(), 1, quoted},
+      {quoted, list({"/srv/my", "dir"}), 1, quoted},
       {quoted, "/srv/my", 0, list({"/srv/my", quoted})},
       // Empty entries do not count, and are kept.
       {gaps, "/srv/tools", 1, gaps},
@@ -148,7 +148,7 @@ TEST(OsUtilExtendPath, PutsTheDirectoryInFrontUnlessListed) {
     const ScopedPath restore;
     ScopedPath::set(c.path);
     tsk_wchar_t* previous = nullptr;
-    ASSERT_EQ(osUtil_extendPath(wide(c.directory).c_str(), &previous, c.firstOnly), TSK_OK)
+    ASSERT_EQ(osUtil_extendPath(wide(c.directory.c_str()).c_str(), &previous, c.firstOnly), TSK_OK)
         << c.path << " + " << c.directory;
     EXPECT_EQ(ScopedPath::get(), c.expected) << c.path << " + " << c.directory;
     ASSERT_NE(previous, nullptr);
