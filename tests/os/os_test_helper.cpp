@@ -102,13 +102,8 @@ int writeRegistry(const std::string& key, uint32_t writer, uint32_t count) {
       say("a write failed");
       return 1;
     }
-    std::vector<unsigned char> own(value.size());
-    std::vector<unsigned char> shared(value.size());
-    tsk_dword ownSize = length;
-    tsk_dword sharedSize = length;
-    if (settings.GetBinary(name.c_str(), own.data(), &ownSize) != 0 || own != value ||
-        settings.GetBinary(TSK_W("shared"), shared.data(), &sharedSize) != 0 ||
-        !tsk::test::isRegistryPattern(shared)) {
+    if (tsk::test::readValue(settings, name) != value ||
+        !tsk::test::isRegistryPattern(tsk::test::readValue(settings, TSK_W("shared")))) {
       say("a value read back differs");
       return 1;
     }

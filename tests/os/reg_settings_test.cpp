@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "child_process.h"
@@ -26,6 +26,9 @@
 namespace {
 
 using tsk::test::ChildProcess;
+using tsk::test::readValue;
+using tsk::test::registryPattern;
+using tsk::test::registryValueName;
 using tsk::test::WideString;
 
 constexpr long kNotFound = 2;
@@ -48,13 +51,6 @@ protected:
                          ::testing::UnitTest::GetInstance()->current_test_info()->name();
   ~RegSettingsTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, wide(keyPath_).c_str()); }
 
-  // The type code of a value as the registry has it.
-  unsigned long storedType(const tsk_wchar_t* name) const {
-    DWORD type = 0;
-    RegGetValueW(HKEY_CURRENT_USER, wide(keyPath_).c_str(), name, RRF_RT_ANY, &type, nullptr,
-                 nullptr);
-    return type;
-  }
 #else
   tsk::test::ScratchDirectory config_;
   tsk::test::ScopedEnvironmentVariable configHome_{"XDG_CONFIG_HOME", config_.path().c_str()};
@@ -77,10 +73,6 @@ protected:
     return answer;
   }
 
-  unsigned long storedType(const tsk_wchar_t* name) const {
-    const std::string narrow(name, name + std::char_traits<tsk_wchar_t>::length(name));
-    return std::stoul(ask("SELECT type FROM vals WHERE name = '" + narrow + "'"));
-  }
 #endif
 
   WideString key(const std::string& below = "") const {
@@ -124,44 +116,30 @@ TEST_F(RegSettingsTest, OpensReadOnlyOnlyWhatExistsAndCreatesPaths) {
 TEST_F(RegSettingsTest, WritesStoreTheTypeAndTheBytes) {
   CRegSettings settings(0, TSK_HKEY_CURRENT_USER, key().c_str());
   const unsigned char raw[] = {1, 2, 0, 3};
-  struct Case {
-    const tsk_wchar_t* name;
-    std::function<long()> write;
-    unsigned long type;
-    std::vector<unsigned char> bytes;
-  };
-  const Case cases[] = {
-      {TSK_W("empty"), [&] { return settings.SetString(TSK_W("empty"), TSK_W("")); }, 1, {0, 0}},
-      {TSK_W("text"),
-       [&] { return settings.SetString(TSK_W("text"), TSK_W("ab")); },
-       1,
-       {'a', 0, 'b', 0, 0, 0}},
-      {TSK_W("list"),
-       [&] { return settings.SetMultiString(TSK_W("list"), TSK_W("a\0bc\0\0")); },
-       7,
-       {'a', 0, 0, 0, 'b', 0, 'c', 0, 0, 0, 0, 0}},
-      {TSK_W("none"),
-       [&] { return settings.SetMultiString(TSK_W("none"), TSK_W("\0")); },
-       7,
-       {0, 0}},
-      {TSK_W("number"),
-       [&] { return settings.SetDWORD(TSK_W("number"), 0x12345678); },
-       4,
-       {0x78, 0x56, 0x34, 0x12}},
-      {TSK_W("raw"), [&] { return settings.SetBinary(TSK_W("raw"), raw, 4); }, 3, {1, 2, 0, 3}},
-      {TSK_W("nothing"), [&] { return settings.SetBinary(TSK_W("nothing"), nullptr, 0); }, 3, {}},
-      // A write replaces the value, its type included.
-      {TSK_W("raw"), [&] { return settings.SetDWORD(TSK_W("RAW"), 7); }, 4, {7, 0, 0, 0}},
-  };
-  for (const Case& c : cases) {
-    ASSERT_EQ(c.write(), 0);
-    tsk_dword size = 0;
-    ASSERT_EQ(settings.GetBinary(c.name, nullptr, &size), 0);
-    std::vector<unsigned char> bytes(size);
-    EXPECT_EQ(settings.GetBinary(c.name, bytes.data(), &size), 0);
-    EXPECT_EQ(bytes, c.bytes);
-    EXPECT_EQ(storedType(c.name), c.type);
+  ASSERT_EQ(settings.SetString(TSK_W("empty"), TSK_W("")), 0);
+  ASSERT_EQ(settings.SetString(TSK_W("text"), TSK_W("ab")), 0);
+  ASSERT_EQ(settings.SetMultiString(TSK_W("list"), TSK_W("a\0bc\0\0")), 0);
+  ASSERT_EQ(settings.SetMultiString(TSK_W("none"), TSK_W("\0")), 0);
+  ASSERT_EQ(settings.SetDWORD(TSK_W("number"), 0x12345678), 0);
+  ASSERT_EQ(settings.SetBinary(TSK_W("nothing"), nullptr, 0), 0);
+  ASSERT_EQ(settings.SetBinary(TSK_W("raw"), raw, 4), 0);
+  ASSERT_EQ(settings.SetDWORD(TSK_W("RAW"), 7), 0); // replaces it, its type included
+  const std::pair<const char*, std::vector<unsigned char>> stored[] = {
+      {"empty", {0, 0}},
+      {"text", {'a', 0, 'b', 0, 0, 0}},
+      {"list", {'a', 0, 0, 0, 'b', 0, 'c', 0, 0, 0, 0, 0}},
+      {"none", {0, 0}},
+      {"number", {0x78, 0x56, 0x34, 0x12}},
+      {"nothing", {}},
+      {"raw", {7, 0, 0, 0}}};
+  for (const auto& [name, bytes] : stored) {
+    EXPECT_EQ(readValue(settings, wide(name)), bytes) << name;
   }
+#if !defined(_WIN32)
+  // (reg query reads the types on Windows.)
+  EXPECT_EQ(ask("SELECT group_concat(type, ' ') FROM (SELECT type FROM vals ORDER BY name)"),
+            "1 7 7 3 4 4 1");
+#endif
   // The default value has no name.
   EXPECT_EQ(settings.SetString(nullptr, TSK_W("default")), 0);
   tsk_dword size = 0;
@@ -202,31 +180,14 @@ TEST_F(RegSettingsTest, ReadsNeverOverrunAndAddNothing) {
   EXPECT_EQ(settings.GetSize(TSK_W("bad"), &size), kNotFound);
 }
 
-TEST_F(RegSettingsTest, KeysWithoutRightsOrHandlesRefuse) {
-  CRegSettings(0, TSK_HKEY_CURRENT_USER, key().c_str()).SetDWORD(TSK_W("kept"), 1);
-  CRegSettings readOnly(1, TSK_HKEY_CURRENT_USER, key().c_str());
-  tsk_dword value = 0;
-  EXPECT_EQ(readOnly.SetDWORD(TSK_W("kept"), 2), kAccessDenied);
-  EXPECT_EQ(readOnly.GetDWORD(TSK_W("kept"), &value), 0);
-  EXPECT_EQ(value, 1u);
-
-  readOnly.CloseKey();
-  readOnly.CloseKey();
-  CRegSettings none;
-  for (CRegSettings* closed : {&readOnly, &none}) {
-    EXPECT_EQ(static_cast<tsk_hkey>(*closed), nullptr);
-    EXPECT_EQ(closed->GetDWORD(TSK_W("kept"), &value), kInvalidHandle);
-    EXPECT_EQ(closed->SetDWORD(TSK_W("kept"), 3), kInvalidHandle);
-  }
-}
-
-TEST_F(RegSettingsTest, CopiesHoldKeysOfTheirOwnWithTheSameRights) {
+TEST_F(RegSettingsTest, CopiesHoldKeysOfTheirOwnAndClosedKeysRefuse) {
   auto original = std::make_unique<CRegSettings>(0, TSK_HKEY_CURRENT_USER, key().c_str());
   auto readOnly = std::make_unique<CRegSettings>(1, TSK_HKEY_CURRENT_USER, key().c_str());
   CRegSettings copy(*original);
   CRegSettings readCopy;
   readCopy = *readOnly;
   EXPECT_NE(static_cast<tsk_hkey>(copy), static_cast<tsk_hkey>(*original));
+  EXPECT_EQ(readOnly->SetDWORD(TSK_W("n"), 6), kAccessDenied);
   original.reset();
   readOnly.reset();
   EXPECT_EQ(copy.SetDWORD(TSK_W("n"), 5), 0);
@@ -238,8 +199,34 @@ TEST_F(RegSettingsTest, CopiesHoldKeysOfTheirOwnWithTheSameRights) {
   const CRegSettings& itself = copy;
   copy = itself;
   EXPECT_EQ(copy.SetDWORD(TSK_W("n"), 7), 0);
+
+  // Without a key every call meets an invalid handle.
   copy = CRegSettings();
-  EXPECT_EQ(static_cast<tsk_hkey>(copy), nullptr);
+  readCopy.CloseKey();
+  readCopy.CloseKey();
+  for (const CRegSettings* closed : {&copy, &readCopy}) {
+    EXPECT_EQ(static_cast<tsk_hkey>(*closed), nullptr);
+    EXPECT_EQ(closed->GetDWORD(TSK_W("n"), &value), kInvalidHandle);
+    EXPECT_EQ(closed->SetDWORD(TSK_W("n"), 3), kInvalidHandle);
+  }
+}
+
+TEST_F(RegSettingsTest, CopiesOnFourThreadsWriteAtOnce) {
+  const CRegSettings settings(0, TSK_HKEY_CURRENT_USER, key().c_str());
+  std::vector<std::thread> threads;
+  for (uint32_t id = 0; id < 4; ++id) {
+    threads.emplace_back([copy = settings, id] {
+      for (uint32_t i = 0; i < 25; ++i) {
+        copy.SetBinary(registryValueName(id, i).c_str(), registryPattern(id, i).data(), 4096);
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  for (uint32_t id = 0; id < 4; ++id) {
+    EXPECT_EQ(readValue(settings, registryValueName(id, 24)), registryPattern(id, 24));
+  }
 }
 
 TEST_F(RegSettingsTest, FourProcessesWritingAtOnceLoseNothing) {
@@ -256,11 +243,7 @@ TEST_F(RegSettingsTest, FourProcessesWritingAtOnceLoseNothing) {
   const CRegSettings settings(1, TSK_HKEY_CURRENT_USER, key().c_str());
   for (uint32_t id = 0; id < kWriters; ++id) {
     for (uint32_t i = 0; i < kValues; ++i) {
-      std::vector<unsigned char> value(tsk::test::kRegistryPatternBytes);
-      tsk_dword size = static_cast<tsk_dword>(value.size());
-      ASSERT_EQ(
-          settings.GetBinary(tsk::test::registryValueName(id, i).c_str(), value.data(), &size), 0);
-      ASSERT_EQ(value, tsk::test::registryPattern(id, i));
+      ASSERT_EQ(readValue(settings, registryValueName(id, i)), registryPattern(id, i));
     }
   }
 }
@@ -301,11 +284,7 @@ TEST_F(RegSettingsTest, AWriterKilledMidWriteLeavesEveryCommittedValue) {
   EXPECT_EQ(ask("PRAGMA integrity_check"), "ok");
   const CRegSettings settings(1, TSK_HKEY_CURRENT_USER, key().c_str());
   for (uint32_t i = 0; i <= committed; ++i) {
-    std::vector<unsigned char> value(tsk::test::kRegistryPatternBytes);
-    tsk_dword size = static_cast<tsk_dword>(value.size());
-    ASSERT_EQ(settings.GetBinary(tsk::test::registryValueName(7, i).c_str(), value.data(), &size),
-              0);
-    ASSERT_EQ(value, tsk::test::registryPattern(7, i));
+    ASSERT_EQ(readValue(settings, registryValueName(7, i)), registryPattern(7, i));
   }
 }
 #endif

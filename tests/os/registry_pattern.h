@@ -1,7 +1,7 @@
-// The values that the registry writers of the multi-process tests write: a
-// block that names its writer and index in its first 8 bytes and whose other
-// bytes follow from them, so that a reader can tell a whole value from a torn
-// one.
+// The values that the registry writers of the multi-process tests write, and
+// a reader of values. The values are 4 KiB that
+// name their writer and index in the first 8 bytes, the rest following from
+// those, so that a reader can tell a whole value from a torn one.
 #ifndef TSKBASE_TESTS_OS_REGISTRY_PATTERN_H
 #define TSKBASE_TESTS_OS_REGISTRY_PATTERN_H
 
@@ -11,30 +11,37 @@
 #include <vector>
 
 #include "scratch_directory.h"
+#include "tskbase/reg_settings.h"
 
 namespace tsk::test {
 
-inline constexpr size_t kRegistryPatternBytes = 4096;
-
 inline std::vector<unsigned char> registryPattern(uint32_t writer, uint32_t index) {
-  std::vector<unsigned char> value(kRegistryPatternBytes);
-  std::memcpy(value.data(), &writer, 4);
-  std::memcpy(value.data() + 4, &index, 4);
-  for (size_t i = 8; i < value.size(); ++i) {
+  std::vector<unsigned char> value(4096);
+  const uint32_t header[] = {writer, index};
+  std::memcpy(value.data(), header, sizeof header);
+  for (size_t i = sizeof header; i < value.size(); ++i) {
     value[i] = static_cast<unsigned char>(writer * 31 + index * 7 + i);
   }
   return value;
 }
 
 inline bool isRegistryPattern(const std::vector<unsigned char>& value) {
-  uint32_t writer = 0;
-  uint32_t index = 0;
-  if (value.size() != kRegistryPatternBytes) {
-    return false;
+  uint32_t header[2] = {};
+  std::memcpy(header, value.data(), value.size() < sizeof header ? 0 : sizeof header);
+  return value == registryPattern(header[0], header[1]);
+}
+
+// The bytes of the value `name`; empty when it cannot be read.
+inline std::vector<unsigned char> readValue(const CRegSettings& settings, const WideString& name) {
+  tsk_dword size = 0;
+  std::vector<unsigned char> value;
+  if (settings.GetBinary(name.c_str(), nullptr, &size) == 0) {
+    value.resize(size);
+    if (settings.GetBinary(name.c_str(), value.data(), &size) != 0) {
+      value.clear();
+    }
   }
-  std::memcpy(&writer, value.data(), 4);
-  std::memcpy(&index, value.data() + 4, 4);
-  return value == registryPattern(writer, index);
+  return value;
 }
 
 inline WideString registryValueName(uint32_t writer, uint32_t index) {
