@@ -85,7 +85,7 @@ long CRegSettings::GetDWORD(const tsk_wchar_t* name, tsk_dword* value) const {
 
 long CRegSettings::GetString(const tsk_wchar_t* name, tsk_wchar_t* buffer, int capacity) const {
   if (capacity < 0) {
-    return platform::kRegistryInvalidParameter;
+    return platform::registry_status::kInvalidParameter;
   }
   tsk_dword size = static_cast<tsk_dword>(capacity);
   return platform::queryRegistryValue(key_, name, reinterpret_cast<unsigned char*>(buffer), &size);
@@ -122,7 +122,7 @@ long CRegSettings::SetMultiString(const tsk_wchar_t* name, const tsk_wchar_t* li
 
 long CRegSettings::SetBinary(const tsk_wchar_t* name, const unsigned char* data, int length) const {
   if (length < 0) {
-    return platform::kRegistryInvalidParameter;
+    return platform::registry_status::kInvalidParameter;
   }
   return SetVal(name, kTypeBinary, data, static_cast<tsk_dword>(length));
 }

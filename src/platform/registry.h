@@ -20,9 +20,22 @@ namespace tsk::platform {
 inline constexpr uint32_t kKeyQueryValue = 0x1;
 inline constexpr uint32_t kKeySetValue = 0x2;
 
-// Status codes that the library itself returns.
-inline constexpr long kRegistryInvalidParameter = 87; // ERROR_INVALID_PARAMETER
-inline constexpr long kRegistryNoAccess = 998;        // ERROR_NOACCESS
+// Status codes, with Windows' numbers.
+namespace registry_status {
+inline constexpr long kSuccess = 0;
+inline constexpr long kNotFound = 2;          // ERROR_FILE_NOT_FOUND
+inline constexpr long kAccessDenied = 5;      // ERROR_ACCESS_DENIED
+inline constexpr long kInvalidHandle = 6;     // ERROR_INVALID_HANDLE
+inline constexpr long kNotEnoughMemory = 8;   // ERROR_NOT_ENOUGH_MEMORY
+inline constexpr long kInvalidParameter = 87; // ERROR_INVALID_PARAMETER
+inline constexpr long kBadPathname = 161;     // ERROR_BAD_PATHNAME
+inline constexpr long kMoreData = 234;        // ERROR_MORE_DATA
+inline constexpr long kNoAccess = 998;        // ERROR_NOACCESS
+inline constexpr long kBadDatabase = 1009;    // ERROR_BADDB
+inline constexpr long kCannotOpen = 1011;     // ERROR_CANTOPEN
+inline constexpr long kCannotRead = 1012;     // ERROR_CANTREAD
+inline constexpr long kCannotWrite = 1013;    // ERROR_CANTWRITE
+} // namespace registry_status
 
 // Opens the existing key `subkey` of `parent` with `access`. A null or empty
 // subkey opens `parent` again.

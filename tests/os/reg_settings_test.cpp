@@ -12,7 +12,7 @@
 #include "child_process.h"
 #include "environment.h"
 #include "executable_path.h"
-#include "platform.h"
+#include "platform/registry.h"
 #include "registry_pattern.h"
 #include "scratch_directory.h"
 
@@ -31,13 +31,7 @@ using tsk::test::registryPattern;
 using tsk::test::registryValueName;
 using tsk::test::WideString;
 
-constexpr long kNotFound = 2;
-constexpr long kAccessDenied = 5;
-constexpr long kInvalidHandle = 6;
-constexpr long kInvalidParameter = 87;
-constexpr long kBadPathname = 161;
-constexpr long kMoreData = 234;
-constexpr long kNoAccess = 998;
+using namespace tsk::platform::registry_status;
 
 WideString wide(const std::string& ascii) { return tsk::test::toWide(ascii); }
 

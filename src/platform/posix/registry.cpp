@@ -24,11 +24,7 @@ namespace tsk::platform {
 
 namespace {
 
-constexpr long kSuccess = 0;
-constexpr long kAccessDenied = 5;    // ERROR_ACCESS_DENIED
-constexpr long kInvalidHandle = 6;   // ERROR_INVALID_HANDLE
-constexpr long kNotEnoughMemory = 8; // ERROR_NOT_ENOUGH_MEMORY
-constexpr long kBadPathname = 161;   // ERROR_BAD_PATHNAME
+using namespace registry_status;
 
 constexpr uint32_t kAllAccess = 0xF003F; // KEY_ALL_ACCESS
 
@@ -129,7 +125,7 @@ long createRegistryKey(tsk_hkey parent, const tsk_wchar_t* subkey, uint32_t acce
 long queryRegistryValue(tsk_hkey key, const tsk_wchar_t* name, unsigned char* data,
                         tsk_dword* size) {
   if (data != nullptr && size == nullptr) {
-    return kRegistryInvalidParameter;
+    return kInvalidParameter;
   }
   try {
     tsk_registry_key target;
@@ -154,7 +150,7 @@ long setRegistryValue(tsk_hkey key, const tsk_wchar_t* name, tsk_dword type,
       if ((target.access & kKeySetValue) == 0) {
         status = kAccessDenied;
       } else if (data == nullptr && size != 0) {
-        status = kRegistryNoAccess;
+        status = kNoAccess;
       } else {
         status = target.store->setValue(target.id, name, type, data, size);
       }

@@ -9,21 +9,13 @@
 #include <thread>
 
 #include "platform/posix/user_directories.h"
+#include "platform/registry.h"
 
 namespace tsk::platform {
 
 namespace {
 
-// Windows' numbers for what can go wrong with the store.
-constexpr long kSuccess = 0;
-constexpr long kNotFound = 2;        // ERROR_FILE_NOT_FOUND
-constexpr long kAccessDenied = 5;    // ERROR_ACCESS_DENIED
-constexpr long kNotEnoughMemory = 8; // ERROR_NOT_ENOUGH_MEMORY
-constexpr long kMoreData = 234;      // ERROR_MORE_DATA
-constexpr long kBadDatabase = 1009;  // ERROR_BADDB
-constexpr long kCannotOpen = 1011;   // ERROR_CANTOPEN
-constexpr long kCannotRead = 1012;   // ERROR_CANTREAD
-constexpr long kCannotWrite = 1013;  // ERROR_CANTWRITE
+using namespace registry_status;
 
 // How long a writer waits for another process's write to finish.
 constexpr int kBusyTimeoutMs = 10000;
