@@ -25,6 +25,7 @@ void parseTables();
 void stackStrings();
 void paddedAndAllocated();
 void guids();
+void locks();
 void referenceCounting();
 void stringConversion();
 void strings();

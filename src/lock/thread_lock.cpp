@@ -10,7 +10,6 @@
 #include "platform/sync.h"
 
 #include <atomic>
-#include <limits>
 #include <new>
 #include <stdexcept>
 
@@ -50,11 +49,12 @@ LockArrayHeader* headerOf(ThreadLock* locks) {
 // A block with `count` free locks in index order; std::bad_alloc when it
 // cannot be had.
 ThreadLock* makeLockArray(uint32_t count) {
-  if (count > (std::numeric_limits<size_t>::max() - kHeaderSize) / sizeof(ThreadLock)) {
+  size_t bytes = 0;
+  if (__builtin_mul_overflow(size_t{count}, sizeof(ThreadLock), &bytes) ||
+      __builtin_add_overflow(bytes, kHeaderSize, &bytes)) {
     throw std::bad_alloc();
   }
-  auto* block =
-      static_cast<unsigned char*>(heap::allocate(kHeaderSize + count * sizeof(ThreadLock)));
+  auto* block = static_cast<unsigned char*>(heap::allocate(bytes));
   if (block == nullptr) {
     throw std::bad_alloc();
   }

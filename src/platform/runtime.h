@@ -48,8 +48,9 @@ struct AppendOutcome {
   bool closed;  // the file was closed
 };
 
-// Appends `text` unchanged to the file at `path` (narrow, as fopen takes it),
-// opening and closing the file for this one call.
+// Appends `text` to the file at `path` (narrow, as fopen takes it), opening
+// and closing the file for this one call. The file is opened in text mode:
+// on Windows each "\n" is written as "\r\n".
 AppendOutcome appendToFile(const char* path, const char* text);
 
 } // namespace tsk::platform

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "environment.h"
+#include "platform.h"
 
 namespace {
 
@@ -122,8 +123,8 @@ std::string contentsOf(const std::string& path) {
   return contents.str();
 }
 
-// Each call opens, appends and closes; a file that cannot be opened gets
-// nothing and says so.
+// Each call opens, appends (in text mode) and closes; a file that cannot be
+// opened gets nothing and says so.
 TEST(PlatformRuntime, AppendToFile) {
   const std::string path = ::testing::TempDir() + "tskbase_append_test.txt";
   std::remove(path.c_str());
@@ -131,7 +132,8 @@ TEST(PlatformRuntime, AppendToFile) {
   const AppendOutcome second = appendToFile(path.c_str(), "%s %d\n");
   EXPECT_TRUE(first.opened && first.flushed && first.closed);
   EXPECT_TRUE(second.opened && second.flushed && second.closed);
-  EXPECT_EQ(contentsOf(path), "first line\n%s %d\n");
+  const std::string newline = tsk::test::kWindows ? "\r\n" : "\n";
+  EXPECT_EQ(contentsOf(path), "first line" + newline + "%s %d" + newline);
   std::remove(path.c_str());
 
   const std::string missing = ::testing::TempDir() + "no such directory/x.txt";

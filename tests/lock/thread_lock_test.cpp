@@ -129,7 +129,8 @@ TEST(ThreadLock, CopiesShareTheLocks) {
   CThreadLock copy(*original);
   CThreadLock assigned(1);
   assigned = *original;
-  assigned = assigned;
+  CThreadLock& same = assigned;
+  assigned = same;
   original->ObtainLock(0);
   EXPECT_FALSE(othersGet(copy, 0));
   EXPECT_FALSE(othersGet(assigned, 0));

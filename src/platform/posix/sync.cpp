@@ -1,7 +1,8 @@
 // POSIX stand-ins for Windows' critical sections, events and mutexes, and
-// the waits on them. Events and thread handles are built on a monitor on the
-// monotonic clock; the mutex is a robust recursive pthread mutex, which the
-// system hands over "owner died" when its owner thread ends while holding it.
+// the waits on them. An event is an atomic word with a monitor for the
+// waiters that must block; the mutex is a robust recursive pthread mutex,
+// which the system hands over "owner died" when its owner thread ends while
+// holding it; the critical section is a futex lock.
 #include "platform/posix/object.h"
 
 #include <cerrno>
@@ -14,102 +15,6 @@
 namespace tsk::platform {
 
 namespace posix {
-
-// ---- Deadline --------------------------------------------------------------
-
-namespace {
-
-constexpr long kNanosecondsPerSecond = 1000000000L;
-
-timespec now(clockid_t clock) {
-  timespec time;
-  clock_gettime(clock, &time);
-  return time;
-}
-
-timespec plus(timespec time, int64_t seconds, int64_t nanoseconds) {
-  time.tv_sec += static_cast<time_t>(seconds + nanoseconds / kNanosecondsPerSecond);
-  time.tv_nsec += static_cast<long>(nanoseconds % kNanosecondsPerSecond);
-  if (time.tv_nsec >= kNanosecondsPerSecond) {
-    time.tv_sec += 1;
-    time.tv_nsec -= kNanosecondsPerSecond;
-  } else if (time.tv_nsec < 0) {
-    time.tv_sec -= 1;
-    time.tv_nsec += kNanosecondsPerSecond;
-  }
-  return time;
-}
-
-bool before(const timespec& a, const timespec& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-} // namespace
-
-Deadline::Deadline(uint32_t milliseconds)
-    : infinite_(milliseconds == kInfinite), immediate_(milliseconds == 0) {
-  if (!infinite_) {
-    end_ = plus(now(CLOCK_MONOTONIC), milliseconds / 1000, (milliseconds % 1000) * 1000000L);
-  }
-}
-
-bool Deadline::passed() const {
-  return !infinite_ && (immediate_ || !before(now(CLOCK_MONOTONIC), end_));
-}
-
-timespec Deadline::realtime() const {
-  const timespec monotonicNow = now(CLOCK_MONOTONIC);
-  const timespec realNow = now(CLOCK_REALTIME);
-  if (!before(monotonicNow, end_)) {
-    return realNow;
-  }
-  return plus(realNow, end_.tv_sec - monotonicNow.tv_sec, end_.tv_nsec - monotonicNow.tv_nsec);
-}
-
-// ---- Monitor ---------------------------------------------------------------
-
-Monitor::Monitor() {
-  pthread_mutex_init(&mutex_, nullptr);
-  pthread_condattr_t attributes;
-  pthread_condattr_init(&attributes);
-  pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
-  pthread_cond_init(&changed_, &attributes);
-  pthread_condattr_destroy(&attributes);
-}
-
-Monitor::~Monitor() {
-  pthread_cond_destroy(&changed_);
-  pthread_mutex_destroy(&mutex_);
-}
-
-void Monitor::lock() { pthread_mutex_lock(&mutex_); }
-void Monitor::unlock() { pthread_mutex_unlock(&mutex_); }
-void Monitor::notifyOne() { pthread_cond_signal(&changed_); }
-void Monitor::notifyAll() { pthread_cond_broadcast(&changed_); }
-
-bool Monitor::wait(const Deadline& deadline) {
-  if (deadline.infinite()) {
-    pthread_cond_wait(&changed_, &mutex_);
-    return true;
-  }
-  if (deadline.immediate()) {
-    return false;
-  }
-  return pthread_cond_timedwait(&changed_, &mutex_, &deadline.monotonic()) != ETIMEDOUT;
-}
-
-// ---- Object ----------------------------------------------------------------
-
-void Object::release() {
-  if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-    delete this;
-  }
-}
-
-Object* Object::from(Handle handle, Kind kind) {
-  Object* object = from(handle);
-  return object != nullptr && object->kind() == kind ? object : nullptr;
-}
 
 namespace {
 
@@ -270,7 +175,10 @@ public:
   WaitResult wait(const Deadline& deadline, const std::atomic<bool>*) override {
     const int status = obtain(deadline);
     if (status == 0) {
-      enter();
+      if (depth_++ == 0) {
+        retain();
+        owner_.store(selfId(), std::memory_order_relaxed);
+      }
       return WaitResult::kSignalled;
     }
     if (status == EOWNERDEAD) {
@@ -278,16 +186,24 @@ public:
       // owner took passes to it.
       pthread_mutex_consistent(&mutex_);
       depth_ = 1;
+      owner_.store(selfId(), std::memory_order_relaxed);
       return WaitResult::kAbandoned;
     }
     return status == EBUSY || status == ETIMEDOUT ? WaitResult::kTimedOut : WaitResult::kFailed;
   }
 
+  // Gives up one level; false for a thread that does not hold the mutex.
   bool unlock() {
-    if (pthread_mutex_unlock(&mutex_) != 0) {
-      return false; // not the owner
+    if (owner_.load(std::memory_order_relaxed) != selfId()) {
+      return false;
     }
-    leave();
+    if (--depth_ > 0) {
+      pthread_mutex_unlock(&mutex_);
+      return true;
+    }
+    owner_.store(0, std::memory_order_relaxed);
+    pthread_mutex_unlock(&mutex_);
+    release();
     return true;
   }
 
@@ -296,8 +212,10 @@ private:
     if (deadline.infinite()) {
       return pthread_mutex_lock(&mutex_);
     }
-    if (deadline.immediate()) {
-      return pthread_mutex_trylock(&mutex_);
+    // A free or abandoned mutex is taken at once, without the wall clock.
+    const int tried = pthread_mutex_trylock(&mutex_);
+    if (deadline.immediate() || tried != EBUSY) {
+      return tried;
     }
     for (;;) {
       const timespec end = deadline.realtime();
@@ -309,23 +227,14 @@ private:
     }
   }
 
-  // The owner keeps the object alive while it holds the mutex, so that
-  // closing the last handle cannot free a mutex that a thread still holds
-  // (the system keeps a link to it in the owner's list of robust mutexes).
-  // depth_ is touched only by the owner.
-  void enter() {
-    if (depth_++ == 0) {
-      retain();
-    }
-  }
-  void leave() {
-    if (--depth_ == 0) {
-      release();
-    }
-  }
-
   pthread_mutex_t mutex_;
   bool valid_ = false;
+  // The owner's identity, so that a release by another thread is refused
+  // before it reaches the system, and its depth, which only the owner
+  // touches. The owner holds a reference to the object, so that closing the
+  // last handle cannot free a mutex that a thread still holds (the system
+  // keeps a link to it in the owner's list of robust mutexes).
+  std::atomic<uintptr_t> owner_{0};
   uint32_t depth_ = 0;
 };
 
@@ -336,6 +245,7 @@ private:
 using posix::Deadline;
 using posix::Kind;
 using posix::Object;
+using posix::selfId;
 
 // ---- Recursive lock ----------------------------------------------------------
 //
@@ -363,18 +273,6 @@ static_assert(sizeof(FutexLock) <= sizeof(RecursiveLock) &&
 
 FutexLock& lockIn(unsigned char* storage) {
   return *std::launder(reinterpret_cast<FutexLock*>(storage));
-}
-
-// An identity of the calling thread that costs no call: the address of its
-// thread control block.
-uintptr_t selfId() {
-#if defined(__x86_64__)
-  uintptr_t self;
-  asm("mov %%fs:0, %0" : "=r"(self));
-  return self;
-#else
-  return reinterpret_cast<uintptr_t>(pthread_self());
-#endif
 }
 
 bool singleThreaded() { return __libc_single_threaded != 0; }

@@ -29,6 +29,10 @@ int32_t suspendThread(Handle thread) { return static_cast<int32_t>(SuspendThread
 int32_t resumeThread(Handle thread) { return static_cast<int32_t>(ResumeThread(thread)); }
 
 bool terminateThread(Handle thread, uint32_t exitCode) {
+  // A thread that has ended keeps its exit code (Wine would replace it).
+  if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+    return true;
+  }
   return TerminateThread(thread, exitCode) != FALSE;
 }
 
