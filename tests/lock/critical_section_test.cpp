@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "background.h"
+#include "virtual_slot.h"
 
 namespace {
 
@@ -64,17 +64,10 @@ TEST(CriticalSection, ExcludesConcurrentHolders) {
   EXPECT_EQ(counter, kThreads * kRounds);
 }
 
-// Virtual slots in the order ObtainLock, ReleaseLock (and no destructor). A
-// pointer to a virtual member holds 1 + the slot's byte offset in the table
-// (Itanium C++ ABI, used by g++, clang and MinGW).
+// Virtual slots in the order ObtainLock, ReleaseLock (and no destructor).
 TEST(CriticalSection, LockSlotsKeepTheirOrder) {
-  const auto slot = [](void (Lock::*member)()) {
-    uintptr_t raw[2];
-    static_assert(sizeof raw == sizeof member);
-    std::memcpy(raw, &member, sizeof raw);
-    return raw[0] & 1 ? static_cast<int>((raw[0] - 1) / sizeof(void*)) : -1;
-  };
-  EXPECT_EQ((std::vector<int>{slot(&Lock::ObtainLock), slot(&Lock::ReleaseLock)}),
+  using tsk::test::virtualSlot;
+  EXPECT_EQ((std::vector<int>{virtualSlot(&Lock::ObtainLock), virtualSlot(&Lock::ReleaseLock)}),
             (std::vector<int>{0, 1}));
 }
 

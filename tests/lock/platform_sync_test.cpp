@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,37 +21,14 @@ using namespace tsk::platform;
 using tsk::test::Background;
 using tsk::test::eventually;
 
-// Closes a handle at the end of a scope.
-class Owned {
-public:
-  explicit Owned(Handle handle) : handle_(handle) {}
-  ~Owned() { closeHandle(handle_); }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  Handle get() const { return handle_; }
-
-private:
-  Handle handle_;
-};
-
-const char* name(WaitResult result) {
-  switch (result) {
-  case WaitResult::kSignalled:
-    return "signalled";
-  case WaitResult::kAbandoned:
-    return "abandoned";
-  case WaitResult::kTimedOut:
-    return "timed out";
-  case WaitResult::kFailed:
-    return "failed";
-  }
-  return "?";
-}
+// A handle closed at the end of a scope.
+using Owned = std::unique_ptr<void, bool (*)(Handle)>;
+Owned own(Handle handle) { return Owned(handle, &closeHandle); }
 
 // Runs a script on one event: S sets, R resets, W waits with time-out 0 and
 // notes "+" (signalled) or "-" (timed out).
 std::string runEventScript(bool manualReset, bool initiallySignalled, const char* script) {
-  Owned event(createEvent(manualReset, initiallySignalled));
+  Owned event = own(createEvent(manualReset, initiallySignalled));
   std::string seen;
   for (const char* op = script; *op != 0; ++op) {
     if (*op == 'S') {
@@ -90,7 +68,7 @@ TEST(PlatformSync, EventStatesWithoutWaiters) {
 // them, and two signals in a row release two (the second is not lost while
 // the first waiter has yet to wake).
 TEST(PlatformSync, AutoResetEventReleasesOneBlockedWaiterPerSignal) {
-  Owned event(createEvent(false, false));
+  Owned event = own(createEvent(false, false));
   std::atomic<int> released{0};
   auto waiter = [&] {
     EXPECT_EQ(waitForObject(event.get(), kInfinite), WaitResult::kSignalled);
@@ -113,7 +91,7 @@ TEST(PlatformSync, AutoResetEventReleasesOneBlockedWaiterPerSignal) {
 // A manual-reset event releases every thread blocked when it is set, even if
 // it is reset again at once.
 TEST(PlatformSync, ManualResetEventReleasesAllBlockedWaiters) {
-  Owned event(createEvent(true, false));
+  Owned event = own(createEvent(true, false));
   auto waiter = [&] { EXPECT_EQ(waitForObject(event.get(), kInfinite), WaitResult::kSignalled); };
   Background a(waiter), b(waiter);
   ASSERT_TRUE(a.blocked() && b.blocked());
@@ -126,9 +104,9 @@ TEST(PlatformSync, ManualResetEventReleasesAllBlockedWaiters) {
 // A time-out is reported as such, after the time has passed; a signal during
 // a long wait is reported as a signal.
 TEST(PlatformSync, TimeOutIsToldApartFromASignal) {
-  Owned event(createEvent(false, false));
+  Owned event = own(createEvent(false, false));
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_STREQ(name(waitForObject(event.get(), 60)), "timed out");
+  EXPECT_EQ(waitForObject(event.get(), 60), WaitResult::kTimedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(55));
 
   WaitResult result = WaitResult::kFailed;
@@ -136,13 +114,13 @@ TEST(PlatformSync, TimeOutIsToldApartFromASignal) {
   ASSERT_TRUE(waiter.blocked());
   setEvent(event.get());
   ASSERT_TRUE(waiter.ends());
-  EXPECT_STREQ(name(result), "signalled");
+  EXPECT_EQ(result, WaitResult::kSignalled);
 }
 
 // A mutex belongs to the thread that obtained it: recursive for it, closed
 // to others, released only by it, level by level.
 TEST(PlatformSync, MutexIsOwnedRecursivelyByOneThread) {
-  Owned mutex(createMutex());
+  Owned mutex = own(createMutex());
   auto otherThreadGets = [&] {
     WaitResult result = WaitResult::kFailed;
     bool released = false;
@@ -152,20 +130,20 @@ TEST(PlatformSync, MutexIsOwnedRecursivelyByOneThread) {
     });
     EXPECT_TRUE(other.ends());
     EXPECT_EQ(released, result == WaitResult::kSignalled);
-    return std::string(name(result));
+    return result;
   };
-  EXPECT_EQ(otherThreadGets(), "signalled");
+  EXPECT_EQ(otherThreadGets(), WaitResult::kSignalled);
   ASSERT_EQ(waitForObject(mutex.get(), kInfinite), WaitResult::kSignalled);
   ASSERT_EQ(waitForObject(mutex.get(), 0), WaitResult::kSignalled);
-  EXPECT_EQ(otherThreadGets(), "timed out");
+  EXPECT_EQ(otherThreadGets(), WaitResult::kTimedOut);
   bool strangerReleased = true;
   Background([&] { strangerReleased = releaseMutex(mutex.get()); }).ends();
   EXPECT_FALSE(strangerReleased);
   EXPECT_TRUE(releaseMutex(mutex.get()));
-  EXPECT_EQ(otherThreadGets(), "timed out") << "one level is still held";
+  EXPECT_EQ(otherThreadGets(), WaitResult::kTimedOut) << "one level is still held";
   EXPECT_TRUE(releaseMutex(mutex.get()));
   EXPECT_FALSE(releaseMutex(mutex.get())) << "not held any more";
-  EXPECT_EQ(otherThreadGets(), "signalled");
+  EXPECT_EQ(otherThreadGets(), WaitResult::kSignalled);
 }
 
 // A thread that ends while holding a mutex hands it over abandoned: the next
@@ -173,31 +151,31 @@ TEST(PlatformSync, MutexIsOwnedRecursivelyByOneThread) {
 // ended when the wait begins.)
 TEST(PlatformSync, MutexOfAnEndedOwnerIsObtainedAbandoned) {
   for (const uint32_t timeout : {kInfinite, 0u, 5000u}) {
-    Owned mutex(createMutex());
+    Owned mutex = own(createMutex());
     Background([&] {
       ASSERT_EQ(waitForObject(mutex.get(), kInfinite), WaitResult::kSignalled);
       ASSERT_EQ(waitForObject(mutex.get(), kInfinite), WaitResult::kSignalled);
     }).ends();
-    EXPECT_STREQ(name(waitForObject(mutex.get(), timeout)), "abandoned") << timeout;
+    EXPECT_EQ(waitForObject(mutex.get(), timeout), WaitResult::kAbandoned) << timeout;
     EXPECT_TRUE(releaseMutex(mutex.get())) << "the new owner holds one level";
     EXPECT_FALSE(releaseMutex(mutex.get()));
-    EXPECT_STREQ(name(waitForObject(mutex.get(), timeout)), "signalled");
+    EXPECT_EQ(waitForObject(mutex.get(), timeout), WaitResult::kSignalled);
     EXPECT_TRUE(releaseMutex(mutex.get()));
   }
 }
 
 // The operations check the kind of object behind a handle.
 TEST(PlatformSync, HandlesOfTheWrongKindOrNoneFail) {
-  Owned event(createEvent(true, true));
-  Owned mutex(createMutex());
+  Owned event = own(createEvent(true, true));
+  Owned mutex = own(createMutex());
   EXPECT_FALSE(setEvent(mutex.get()));
   EXPECT_FALSE(resetEvent(mutex.get()));
   EXPECT_FALSE(releaseMutex(event.get()));
   EXPECT_FALSE(setEvent(nullptr));
   EXPECT_FALSE(closeHandle(nullptr));
-  EXPECT_STREQ(name(waitForObject(nullptr, 0)), "failed");
-  EXPECT_STREQ(name(waitForAll(nullptr, 1, 0)), "failed");
-  EXPECT_STREQ(name(waitForAll(nullptr, 0, 0)), "signalled");
+  EXPECT_EQ(waitForObject(nullptr, 0), WaitResult::kFailed);
+  EXPECT_EQ(waitForAll(nullptr, 1, 0), WaitResult::kFailed);
+  EXPECT_EQ(waitForAll(nullptr, 0, 0), WaitResult::kSignalled);
   EXPECT_EQ(waitForObject(event.get(), 0), WaitResult::kSignalled) << "the event is unchanged";
 }
 
@@ -211,7 +189,7 @@ uint32_t waitForGoThenReturnIndex(void* argument) {
 // ends only when every thread has ended.
 TEST(PlatformSync, WaitForAllTakesAnyNumberOfThreads) {
   constexpr size_t kThreads = 150;
-  Owned go(createEvent(true, false));
+  Owned go = own(createEvent(true, false));
   std::vector<std::array<Handle, 2>> arguments(kThreads);
   std::vector<Handle> threads;
   for (size_t i = 0; i < kThreads; ++i) {
@@ -221,9 +199,9 @@ TEST(PlatformSync, WaitForAllTakesAnyNumberOfThreads) {
     resumeThread(thread);
     threads.push_back(thread);
   }
-  EXPECT_STREQ(name(waitForAll(threads.data(), threads.size(), 100)), "timed out");
+  EXPECT_EQ(waitForAll(threads.data(), threads.size(), 100), WaitResult::kTimedOut);
   setEvent(go.get());
-  EXPECT_STREQ(name(waitForAll(threads.data(), threads.size(), kInfinite)), "signalled");
+  EXPECT_EQ(waitForAll(threads.data(), threads.size(), kInfinite), WaitResult::kSignalled);
   size_t rightCodes = 0;
   for (size_t i = 0; i < kThreads; ++i) {
     uint32_t code = 0;

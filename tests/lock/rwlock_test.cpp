@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <thread>
 #include <vector>
 
 #include "allocation_failure.h"
 #include "background.h"
+#include "virtual_slot.h"
 
 namespace {
 
@@ -117,18 +117,12 @@ TEST(RWLock, ReadersWaitForTheWriterThenShare) {
   EXPECT_TRUE(first.ends() && second.ends());
 }
 
-// Virtual slots in the order destructor (two entries in the Itanium C++ ABI),
-// Initialize, Claim, Release, Cleanup. A pointer to a virtual member holds
-// 1 + the slot's byte offset in the table.
+// Virtual slots in the order destructor (two slots), Initialize, Claim,
+// Release, Cleanup.
 TEST(RWLock, VirtualSlotsKeepTheirOrder) {
-  const auto slot = [](auto member) {
-    uintptr_t raw[2];
-    static_assert(sizeof raw == sizeof member);
-    std::memcpy(raw, &member, sizeof raw);
-    return raw[0] & 1 ? static_cast<int>((raw[0] - 1) / sizeof(void*)) : -1;
-  };
-  EXPECT_EQ((std::vector<int>{slot(&RWLock::Initialize), slot(&RWLock::Claim),
-                              slot(&RWLock::Release), slot(&RWLock::Cleanup)}),
+  using tsk::test::virtualSlot;
+  EXPECT_EQ((std::vector<int>{virtualSlot(&RWLock::Initialize), virtualSlot(&RWLock::Claim),
+                              virtualSlot(&RWLock::Release), virtualSlot(&RWLock::Cleanup)}),
             (std::vector<int>{2, 3, 4, 5}));
 }
 
