@@ -26,6 +26,7 @@ void stackStrings();
 void paddedAndAllocated();
 void guids();
 void locks();
+void modulePathAndLockFiles();
 void referenceCounting();
 void stringConversion();
 void strings();

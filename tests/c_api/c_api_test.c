@@ -3,6 +3,8 @@
 #include "tskbase/common.h"
 #include "tskbase/guid.h"
 #include "tskbase/linked_list.h"
+#include "tskbase/module_path.h"
+#include "tskbase/os_util.h"
 #include "tskbase/parse_table.h"
 #include "tskbase/password.h"
 #include "tskbase/rwlock.h"
@@ -86,6 +88,13 @@ int main(void) {
   CHECK(rwlock_create(&rw) == TSK_OK && rwlock_claim(rw, 1) == TSK_OK);
   CHECK(rwlock_release(rw, 1) == TSK_OK && rwlock_release(rw, 1) == TSK_FAIL);
   CHECK(rwlock_destroy(&rw) == TSK_OK && rw == NULL);
+  CHECK(module_initializeModulePath(0) == TSK_OK && module_getFileName() != NULL);
+  static const tsk_wchar_t upper[] = {'/', 'A', 0}, lower[] = {'\\', 'a', '/', 0};
+  CHECK(osUtil_compareFileSystemObjectNames(upper, lower) == 1);
+  tsk_wchar_t* message = NULL;
+  osUtil_formatLastError(2, &message);
+  CHECK(message != NULL);
+  osUtil_freeMemory(message);
 
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);
