@@ -88,6 +88,7 @@ int main(void) {
   CHECK(rwlock_create(&rw) == TSK_OK && rwlock_claim(rw, 1) == TSK_OK);
   CHECK(rwlock_release(rw, 1) == TSK_OK && rwlock_release(rw, 1) == TSK_FAIL);
   CHECK(rwlock_destroy(&rw) == TSK_OK && rw == NULL);
+
   CHECK(module_initializeModulePath(0) == TSK_OK && module_getFileName() != NULL);
   static const tsk_wchar_t upper[] = {'/', 'A', 0}, lower[] = {'\\', 'a', '/', 0};
   CHECK(osUtil_compareFileSystemObjectNames(upper, lower) == 1);
