@@ -18,14 +18,17 @@
 // Copies share one RWLockState, which counts its owners, so a copy counts
 // readers together with its original and the kernel objects are closed
 // once.
-#include "tskbase/rwlock.h"
+//
+// The public header comes last: MinGW's g++ marks the type information of
+// every polymorphic or thrown type declared after an exported class for
+// export from the DLL, which would publish the library's internal types.
+#include <atomic>
+#include <new>
 
 #include "core/heap.h"
 #include "lock/critical_section.h"
 #include "platform/sync.h"
-
-#include <atomic>
-#include <new>
+#include "tskbase/rwlock.h"
 
 namespace tsk {
 

@@ -1,89 +1,14 @@
 // CThreadLock and the threadLock_ functions.
 //
-// The locks of a CThreadLock live in one heap block, behind a small header
-// that counts the objects sharing the block: copies share the array, and the
-// last of them destroys it.
-#include "tskbase/thread_lock.h"
-
-#include "core/handles.h"
-#include "core/heap.h"
-#include "platform/sync.h"
-
-#include <atomic>
+// The public header comes last: MinGW's g++ marks the type information of
+// every polymorphic or thrown type declared after an exported class for
+// export from the DLL, which would publish the library's internal types.
 #include <new>
 #include <stdexcept>
 
-namespace tsk {
-
-// One lock of the array: a recursive critical section.
-class ThreadLock {
-public:
-  ThreadLock() = default;
-  virtual ~ThreadLock() = default;
-  ThreadLock(const ThreadLock&) = delete;
-  ThreadLock& operator=(const ThreadLock&) = delete;
-
-  void obtain() { section_.lock(); }
-  bool tryObtain() { return section_.tryLock(); }
-  void release() { section_.unlock(); }
-
-private:
-  platform::RecursiveLock section_;
-};
-
-namespace {
-
-struct LockArrayHeader {
-  std::atomic<uint64_t> owners{1};
-};
-
-// The header's size rounded up, so that the elements behind it are aligned.
-constexpr size_t kHeaderSize =
-    (sizeof(LockArrayHeader) + alignof(ThreadLock) - 1) / alignof(ThreadLock) * alignof(ThreadLock);
-
-LockArrayHeader* headerOf(ThreadLock* locks) {
-  return std::launder(
-      reinterpret_cast<LockArrayHeader*>(reinterpret_cast<unsigned char*>(locks) - kHeaderSize));
-}
-
-// A block with `count` free locks in index order; std::bad_alloc when it
-// cannot be had.
-ThreadLock* makeLockArray(uint32_t count) {
-  size_t bytes = 0;
-  if (__builtin_mul_overflow(size_t{count}, sizeof(ThreadLock), &bytes) ||
-      __builtin_add_overflow(bytes, kHeaderSize, &bytes)) {
-    throw std::bad_alloc();
-  }
-  auto* block = static_cast<unsigned char*>(heap::allocate(bytes));
-  if (block == nullptr) {
-    throw std::bad_alloc();
-  }
-  new (block) LockArrayHeader;
-  auto* locks = reinterpret_cast<ThreadLock*>(block + kHeaderSize);
-  for (uint32_t i = 0; i < count; ++i) {
-    new (locks + i) ThreadLock;
-  }
-  return locks;
-}
-
-void addOwner(ThreadLock* locks) { headerOf(locks)->owners.fetch_add(1); }
-
-// Drops one owner; the last destroys every lock and frees the block.
-void dropOwner(ThreadLock* locks, uint32_t count) {
-  LockArrayHeader* header = headerOf(locks);
-  if (header->owners.fetch_sub(1) != 1) {
-    return;
-  }
-  for (uint32_t i = 0; i < count; ++i) {
-    locks[i].~ThreadLock();
-  }
-  header->~LockArrayHeader();
-  heap::release(header);
-}
-
-} // namespace
-
-} // namespace tsk
+#include "core/handles.h"
+#include "lock/lock_array.h"
+#include "tskbase/thread_lock.h"
 
 using tsk::ThreadLock;
 
@@ -91,20 +16,20 @@ CThreadLock::CThreadLock(uint32_t count) : locks(tsk::makeLockArray(count)), loc
 
 CThreadLock::CThreadLock(const CThreadLock& other)
     : locks(other.locks), locksSize(other.locksSize) {
-  tsk::addOwner(locks);
+  tsk::addLockArrayOwner(locks);
 }
 
 CThreadLock& CThreadLock::operator=(const CThreadLock& other) {
   if (locks != other.locks) {
-    tsk::addOwner(other.locks);
-    tsk::dropOwner(locks, locksSize);
+    tsk::addLockArrayOwner(other.locks);
+    tsk::dropLockArrayOwner(locks, locksSize);
     locks = other.locks;
     locksSize = other.locksSize;
   }
   return *this;
 }
 
-CThreadLock::~CThreadLock() { tsk::dropOwner(locks, locksSize); }
+CThreadLock::~CThreadLock() { tsk::dropLockArrayOwner(locks, locksSize); }
 
 uint32_t CThreadLock::GetLocksSize() { return locksSize; }
 

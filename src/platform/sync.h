@@ -42,9 +42,8 @@ public:
   void unlock();
 
 private:
-  // The system's lock lives in place: CRITICAL_SECTION on Windows, the
-  // library's own lock elsewhere. Checked against the real size in the
-  // implementation.
+  // The lock lives in place: a CRITICAL_SECTION on Windows, a futex lock
+  // elsewhere. Each implementation checks that it fits.
   alignas(8) unsigned char storage_[40];
 };
 

@@ -1,7 +1,8 @@
-// The DLL's entry point. The library keeps no per-thread state that needs
-// the loader's help, so it asks for no thread notifications; everything else
-// happens in the runtime's static initialisation (and its exit list at
-// unload), which runs around this function.
+// The DLL's entry point. It switches off the thread attach and detach
+// notifications, which the library does not use, and does nothing else: the
+// state made at load (g_debugLogLock) comes from the runtime's static
+// initialisation, which runs before this function, and is destroyed through
+// the runtime's exit list at unload.
 #include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
