@@ -1,19 +1,19 @@
 // RWLock and the rwlock_ functions.
 //
 // The lock is made of three unnamed kernel objects and a counter:
-// readersEvent (manual-reset) is open while readers may enter, dataEvent
-// (auto-reset) stands for the data, which a writer or the first reader on
-// behalf of all readers takes, and writerMutex queues the writers.
-// readerCount counts the readers inside or entering, minus one.
+// readersEvent (manual-reset), the readers' gate, is open while readers may
+// enter; dataEvent (auto-reset) stands for the data, which a writer or the
+// first reader on behalf of all readers takes; writerMutex queues the
+// writers. readerCount counts the readers inside or entering, minus one.
 //
-// Reader releases are serialised. A release closes readersEvent, counts
-// itself out, and reopens readersEvent if readers remain or else gives the
-// data back. Two releases running at once could both close the gate, after
-// which the one that left a reader behind reopened it and the other gave the
-// data back: the gate stayed open with no reader inside, a writer took the
-// data, and the second reader to arrive after it walked through the open gate
-// into the writer's hold. One release at a time, the last one always leaves
-// the gate closed.
+// Reader releases are serialised. A release closes the gate, counts itself
+// out, and reopens the gate if readers remain or else gives the data back.
+// Two releases running at once could both close the gate, after which the
+// one that left a reader behind reopened it and the other gave the data
+// back: the gate stayed open with no reader inside, a writer took the data,
+// and the second reader to arrive after it walked through the open gate into
+// the writer's hold. One release at a time, the last one always leaves the
+// gate closed.
 //
 // Copies share one RWLockState, which counts its owners, so a copy counts
 // readers together with its original and the kernel objects are closed
