@@ -132,19 +132,19 @@ inline constexpr size_t kMaxObjectName = 260;
 Handle duplicateHandle(Handle object);
 
 // An event as createEvent makes it, found by `name`; `initiallySignalled`
-// counts only when this call makes the event. A null name makes an unnamed
-// event.
+// counts only when this call makes the event. A null or empty name makes an
+// unnamed event.
 Handle createNamedEvent(const tsk_wchar_t* name, bool manualReset, bool initiallySignalled,
                         SecurityAttributes* security);
 
 // A mutex as createMutex makes it, found by `name`: owned by one thread of
 // one process at a time, and obtained "abandoned" when that thread or its
-// process ends while holding it. A null name makes an unnamed mutex.
+// process ends while holding it. A null or empty name makes an unnamed mutex.
 Handle createNamedMutex(const tsk_wchar_t* name, SecurityAttributes* security);
 
 // Shared memory of `size` bytes found by `name`, zero-filled when this call
-// makes it; an existing one keeps its own size. A null name fails. It cannot
-// be waited on.
+// makes it; an existing one keeps its own size. A null or empty name fails.
+// It cannot be waited on.
 Handle createSharedMemory(const tsk_wchar_t* name, uint32_t size, SecurityAttributes* security);
 
 // Maps the whole of the shared memory, readable and writable; null on

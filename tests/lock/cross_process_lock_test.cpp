@@ -164,6 +164,7 @@ TYPED_TEST(CrossProcessLock, EightProcessesLoseNoUpdateOfASharedCounter) {
 // A holder killed while it holds the lock: the named mutex passes to the
 // next thread that tries; the cross-process lock stays held for as long as
 // its record exists, that is, until every other object of the name is gone.
+// A holder killed while it was the only user leaves a fresh lock.
 TYPED_TEST(CrossProcessLock, HolderKilledWhileHolding) {
   const std::string name = uniqueLockName("killed");
   auto lock = this->make(name);
@@ -179,6 +180,14 @@ TYPED_TEST(CrossProcessLock, HolderKilledWhileHolding) {
   lock = this->make(name);
   EXPECT_TRUE(lock->TryLock()) << "a fresh lock after the last object closed";
   lock->ReleaseLock();
+
+  const std::string alone = uniqueLockName("killed-alone");
+  auto onlyUser = this->processWith(alone);
+  ASSERT_EQ(onlyUser->ask("obtain"), "obtained");
+  onlyUser->kill();
+  auto next = this->make(alone);
+  EXPECT_TRUE(next->TryLock());
+  next->ReleaseLock();
 }
 
 // No named object of the lock is left on the machine after the last object

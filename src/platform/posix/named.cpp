@@ -376,7 +376,7 @@ Handle duplicateHandle(Handle object) {
 
 Handle createNamedEvent(const tsk_wchar_t* name, bool manualReset, bool initiallySignalled,
                         SecurityAttributes*) {
-  if (name == nullptr) {
+  if (name == nullptr || name[0] == 0) {
     return createEvent(manualReset, initiallySignalled);
   }
   const posix::EventSettings settings{manualReset, initiallySignalled};
@@ -385,7 +385,7 @@ Handle createNamedEvent(const tsk_wchar_t* name, bool manualReset, bool initiall
 }
 
 Handle createNamedMutex(const tsk_wchar_t* name, SecurityAttributes*) {
-  if (name == nullptr) {
+  if (name == nullptr || name[0] == 0) {
     return createMutex();
   }
   return posix::openNamed<posix::NamedMutex>(name, sizeof(posix::MutexState),
@@ -393,7 +393,7 @@ Handle createNamedMutex(const tsk_wchar_t* name, SecurityAttributes*) {
 }
 
 Handle createSharedMemory(const tsk_wchar_t* name, uint32_t size, SecurityAttributes*) {
-  if (name == nullptr) {
+  if (name == nullptr || name[0] == 0) {
     return nullptr;
   }
   return posix::openNamed<posix::SharedMemory>(name, size, nullptr, nullptr);

@@ -110,7 +110,7 @@ Handle createNamedMutex(const tsk_wchar_t* name, SecurityAttributes* security) {
 }
 
 Handle createSharedMemory(const tsk_wchar_t* name, uint32_t size, SecurityAttributes* security) {
-  if (name == nullptr) {
+  if (name == nullptr || name[0] == 0) {
     return nullptr;
   }
   // Backed by the paging file.
