@@ -115,8 +115,8 @@ WaitResult waitForAll(const Handle* objects, size_t count, uint32_t milliseconds
 // open in some process (a process that ended counts as having closed its
 // handles); then the name is free and the next create starts afresh. The
 // three kinds share one namespace: a create that names an object of another
-// kind fails. Names are case-sensitive UTF-16 of at most kMaxObjectName
-// units (Windows also refuses a '\' in them).
+// kind fails. Names are case-sensitive UTF-16; outside Windows a name has at
+// most kMaxObjectName units, and Windows refuses a '\' in it.
 //
 // On Windows these are CreateEventW, CreateMutexW and CreateFileMappingW
 // with the caller's security attributes. Elsewhere each object is a file in
@@ -147,10 +147,10 @@ Handle createNamedMutex(const tsk_wchar_t* name, SecurityAttributes* security);
 // It cannot be waited on.
 Handle createSharedMemory(const tsk_wchar_t* name, uint32_t size, SecurityAttributes* security);
 
-// Maps the whole of the shared memory, readable and writable; null on
-// failure. A view keeps the memory alive, even after every handle to it is
-// closed, until it is unmapped. (Outside Windows every view of one object in
-// a process has the same address; each one is unmapped once.)
+// Maps the whole of the shared memory, readable and writable, at an address
+// of its own; null on failure. A view keeps the memory until it is unmapped,
+// even after every handle is closed; but the name goes with the last handle,
+// and a create of it then makes new memory.
 void* mapSharedMemory(Handle memory);
 bool unmapSharedMemory(void* view);
 

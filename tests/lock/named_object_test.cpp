@@ -125,40 +125,38 @@ bool allZero(const void* memory, size_t size) {
   return true;
 }
 
-// Shared memory is zero when made, the same memory through every handle of
-// its name, and zero again once the last handle and view are gone. A view
-// keeps it even after every handle is closed.
+// Shared memory is zero when made and the same memory through every handle
+// and view of its name. The name goes with the last handle, and the next
+// create makes new memory, while a view still maps the old.
 TEST(NamedObjects, SharedMemoryLivesWhileAHandleOrViewDoes) {
   const Name name = freshName("memory");
   Handle first = createSharedMemory(name.c_str(), 64, nullptr);
   ASSERT_NE(first, nullptr);
-  auto* view = static_cast<unsigned char*>(mapSharedMemory(first));
+  auto* view = static_cast<char*>(mapSharedMemory(first));
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(allZero(view, 64));
   std::memcpy(view, "shared", 7);
   Handle second = createSharedMemory(name.c_str(), 64, nullptr);
-  auto* secondView = static_cast<const char*>(mapSharedMemory(second));
+  auto* secondView = static_cast<char*>(mapSharedMemory(second));
+  auto* thirdView = static_cast<char*>(mapSharedMemory(first));
   EXPECT_STREQ(secondView, "shared");
-  EXPECT_TRUE(unmapSharedMemory(const_cast<char*>(secondView)));
+  std::memcpy(thirdView, "third", 6);
+  EXPECT_STREQ(view, "third");
+  EXPECT_TRUE(unmapSharedMemory(secondView));
+  EXPECT_TRUE(unmapSharedMemory(thirdView));
+  EXPECT_FALSE(unmapSharedMemory(thirdView)) << "unmapped already";
   EXPECT_TRUE(closeHandle(second));
-
   EXPECT_TRUE(closeHandle(first));
-  std::memcpy(view, "kept", 5);
-  Handle reopened = createSharedMemory(name.c_str(), 64, nullptr);
-  auto* reopenedView = static_cast<const char*>(mapSharedMemory(reopened));
-  EXPECT_STREQ(reopenedView, "kept") << "the view kept the memory";
-  EXPECT_TRUE(unmapSharedMemory(view));
-  EXPECT_TRUE(unmapSharedMemory(const_cast<char*>(reopenedView)));
-  EXPECT_TRUE(closeHandle(reopened));
 
+  std::memcpy(view, "kept", 5);
+  EXPECT_STREQ(view, "kept") << "the view still maps the memory";
   Handle fresh = createSharedMemory(name.c_str(), 64, nullptr);
-  void* freshView = mapSharedMemory(fresh);
-  EXPECT_TRUE(allZero(freshView, 64));
+  auto* freshView = static_cast<char*>(mapSharedMemory(fresh));
+  EXPECT_TRUE(allZero(freshView, 64)) << "the name went with the last handle";
+  EXPECT_TRUE(unmapSharedMemory(view));
   EXPECT_TRUE(unmapSharedMemory(freshView));
+  EXPECT_EQ(waitForObject(fresh, 0), WaitResult::kFailed) << "shared memory cannot be waited on";
   EXPECT_TRUE(closeHandle(fresh));
-  EXPECT_EQ(waitForObject(own(createSharedMemory(name.c_str(), 8, nullptr)).get(), 0),
-            WaitResult::kFailed)
-      << "shared memory cannot be waited on";
 }
 
 // A duplicated handle is closed on its own: the object lives on through it.

@@ -92,23 +92,13 @@ public:
   }
 
   void* payload() const { return file_.payload(); }
+  const SharedFile& file() const { return file_; }
 
   // The listed object of `name` and `kind` with one more reference, or
   // null. The names lock is held.
   static Object* retainListed(std::u16string_view name, SharedKind kind) {
     for (NameEntry* entry = first_; entry != nullptr; entry = entry->next_) {
       if (entry->kind_ == kind && entry->name() == name && entry->object_.retainIfAlive()) {
-        return &entry->object_;
-      }
-    }
-    return nullptr;
-  }
-
-  // The listed object whose contents lie at `payload`, or null. The names
-  // lock is held.
-  static Object* findByPayload(const void* payload) {
-    for (NameEntry* entry = first_; entry != nullptr; entry = entry->next_) {
-      if (entry->payload() == payload) {
         return &entry->object_;
       }
     }
@@ -351,13 +341,18 @@ public:
     return WaitResult::kFailed;
   }
 
-  // Views mapped and not yet unmapped; each holds a reference. The names
-  // lock guards it.
-  uint32_t views = 0;
-
 private:
   NameEntry entry_{*this};
 };
+
+// A view of shared memory: a mapping of its file of its own, which outlives
+// the handles (and the file's name). The names lock guards the list.
+struct View {
+  MappedFile mapping;
+  View* next;
+};
+
+View* g_firstView = nullptr;
 
 } // namespace
 
@@ -404,29 +399,34 @@ void* mapSharedMemory(Handle memory) {
   if (object == nullptr) {
     return nullptr;
   }
+  auto* view = new (std::nothrow) posix::View{object->entry().file().mapAgain(), nullptr};
+  if (view == nullptr || view->mapping.payload == nullptr) {
+    delete view;
+    return nullptr;
+  }
   posix::NamesGuard guard;
-  ++object->views;
-  object->retain();
-  return object->entry().payload();
+  view->next = posix::g_firstView;
+  posix::g_firstView = view;
+  return view->mapping.payload;
 }
 
-bool unmapSharedMemory(void* view) {
-  posix::SharedMemory* memory = nullptr;
+bool unmapSharedMemory(void* address) {
+  posix::View* found = nullptr;
   {
     posix::NamesGuard guard;
-    Object* object = posix::NameEntry::findByPayload(view);
-    if (object == nullptr || object->kind() != Kind::kSharedMemory) {
-      return false;
+    for (posix::View** link = &posix::g_firstView; *link != nullptr; link = &(*link)->next) {
+      if ((*link)->mapping.payload == address) {
+        found = *link;
+        *link = found->next;
+        break;
+      }
     }
-    memory = static_cast<posix::SharedMemory*>(object);
-    if (memory->views == 0) {
-      return false;
-    }
-    --memory->views;
   }
-  // Outside the names lock: the last reference closes the object, which
-  // takes it.
-  memory->release();
+  if (found == nullptr) {
+    return false;
+  }
+  posix::unmap(found->mapping);
+  delete found;
   return true;
 }
 

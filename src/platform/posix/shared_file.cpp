@@ -193,6 +193,21 @@ void SharedFile::close() {
   fd_ = -1;
 }
 
+void unmap(const MappedFile& mapping) {
+  if (mapping.payload != nullptr) {
+    munmap(mapping.base, mapping.size);
+  }
+}
+
+MappedFile SharedFile::mapAgain() const {
+  void* base = fd_ < 0 ? MAP_FAILED
+                       : mmap(nullptr, mappingSize_, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+  if (base == MAP_FAILED) {
+    return {nullptr, 0, nullptr};
+  }
+  return {base, mappingSize_, static_cast<char*>(base) + kPayloadOffset};
+}
+
 void SharedFile::leave() {
   if (fd_ >= 0) {
     forget(fd_);

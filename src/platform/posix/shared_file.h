@@ -52,6 +52,15 @@ enum class OpenResult {
   kFailed,    // the system refused, or the file belongs to another name
 };
 
+// A mapping of a whole file, and where the object's contents start in it.
+struct MappedFile {
+  void* base;
+  size_t size;
+  void* payload; // null when the mapping failed
+};
+
+void unmap(const MappedFile& mapping);
+
 class SharedFile {
 public:
   // Sets up the contents of an object that is being made (its `payload`
@@ -80,6 +89,10 @@ public:
   void leave();
 
   void* payload() const { return payload_; }
+
+  // Maps the open file once more, at an address of its own; the mapping
+  // stays valid after the file is closed, until unmap().
+  MappedFile mapAgain() const;
 
 private:
   enum class Step { kDone, kAgain, kOtherKind, kFailed };
