@@ -1,7 +1,9 @@
 // Synchronisation objects of the operating system: the recursive
 // process-local lock behind every critical section of the library, and the
-// kernel objects that are reached through handles (events, mutexes, and the
-// thread handles of platform/thread.h), with the waits on them.
+// kernel objects that are reached through handles (events, mutexes, shared
+// memory, and the thread handles of platform/thread.h), unnamed or named
+// machine-wide, with the waits on them and the security attributes of the
+// named ones.
 //
 // On Windows these are the real critical sections, CreateEventW,
 // CreateMutexW, WaitForSingleObject and WaitForMultipleObjects. Elsewhere
