@@ -45,7 +45,12 @@ typedef uint32_t tsk_status;
 /* One UTF-16 code unit. Wide text is UTF-16 on every platform: wchar_t is
  * 16 bits wide on Windows, and char16_t stands in for it elsewhere. */
 #if defined(_WIN32)
+/* wchar_t comes from <stddef.h> in C. <wchar.h>, which callers of wide-text
+ * functions expect beside it, exists only where there is a C library: a
+ * freestanding program (one built without a runtime) does without it. */
+#if !defined(__STDC_HOSTED__) || __STDC_HOSTED__
 #include <wchar.h>
+#endif
 typedef wchar_t tsk_wchar_t;
 #elif defined(__cplusplus)
 typedef char16_t tsk_wchar_t;

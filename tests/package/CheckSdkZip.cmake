@@ -1,0 +1,53 @@
+# Script mode: checks the unpacked SDK zip at ROOT.
+#   cmake -DROOT=... -DSOURCE=<source tree> -DNM=llvm-nm -P CheckSdkZip.cmake
+# The zip holds exactly the expected files, and its tskbase.def and
+# tskbase.lib name exactly the plain names that the library exports.
+cmake_minimum_required(VERSION 3.25)
+
+# What a Windows user receives: the DLL; the import libraries for Microsoft's
+# linker and for MinGW with the CMake package and pkg-config file; every
+# public header of the source tree and the generated version header; the
+# README and the licence.
+file(GLOB headers RELATIVE ${SOURCE} ${SOURCE}/include/tskbase/*.h)
+set(expected
+  ${headers} include/tskbase/version.h
+  bin/tskbase.dll
+  lib/tskbase.lib lib/tskbase.def lib/libtskbase.dll.a
+  lib/cmake/tskbase/tskbaseConfig.cmake lib/cmake/tskbase/tskbaseConfigVersion.cmake
+  lib/cmake/tskbase/tskbaseTargets.cmake lib/cmake/tskbase/tskbaseTargets-release.cmake
+  lib/pkgconfig/tskbase.pc
+  README.md LICENSE)
+file(GLOB_RECURSE present RELATIVE ${ROOT} ${ROOT}/*)
+set(missing ${expected})
+list(REMOVE_ITEM missing ${present})
+set(extra ${present})
+list(REMOVE_ITEM extra ${expected})
+if(missing OR extra)
+  message(FATAL_ERROR "the zip differs\n  missing: ${missing}\n  unexpected: ${extra}")
+endif()
+
+# The names the library must export, from the list the export tests use.
+file(STRINGS ${SOURCE}/tests/exports/exported_names.txt names REGEX "^[^#]")
+list(SORT names)
+
+file(STRINGS ${ROOT}/lib/tskbase.def def_lines REGEX "^  ")
+list(TRANSFORM def_lines REPLACE "^ +([^ ]+).*" "\\1")
+list(SORT def_lines)
+if(NOT def_lines STREQUAL names)
+  message(FATAL_ERROR "tskbase.def does not list the exported names:\n${def_lines}")
+endif()
+
+# Each name has its import address entry (__imp_NAME) in tskbase.lib.
+execute_process(COMMAND ${NM} --defined-only ${ROOT}/lib/tskbase.lib
+  OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${NM} cannot read tskbase.lib")
+endif()
+string(REGEX MATCHALL "__imp_[^\n]+" imports "${symbols}")
+list(TRANSFORM imports REPLACE "^__imp_" "")
+list(SORT imports)
+if(NOT imports STREQUAL names)
+  message(FATAL_ERROR "tskbase.lib does not import the exported names:\n${imports}")
+endif()
+list(LENGTH names count)
+message(STATUS "the zip is complete; tskbase.lib imports the ${count} plain names")
