@@ -14,6 +14,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_CONTACT "${TSKBASE_MAINTAINER}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/TskbaseCPackOptions.cmake)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
@@ -27,7 +28,7 @@ else()
 
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtskbase${PROJECT_VERSION_MAJOR})
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "${PROJECT_DESCRIPTION}
+  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "general-purpose C and C++ utility library
 The shared library of tskbase: packed byte buffers, text conversion and
 string utilities, command lines, GUIDs, lock files, the recycle bin,
 registry-style settings and more, with a plain C interface for most
@@ -36,10 +37,11 @@ families.")
   # shlibs file so that packages built against this one depend on it.
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
   set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libtskbase-dev)
   set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-  set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "${PROJECT_DESCRIPTION} (development files)
+  set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "general-purpose C and C++ utility library (development files)
 The headers of tskbase, the link to its shared library, its CMake package
 (find_package(tskbase)) and its pkg-config file (tskbase).")
   # The development package requires the runtime of exactly its version.
