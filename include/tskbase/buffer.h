@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/buffer.h - packing typed values into flat byte buffers.
  *
  * A packed buffer is a run of items with no header, tags, alignment or

@@ -1,24 +1,25 @@
-// tskbase/cmdline.h - grouping a program's arguments into switches.
-//
-// CCmdLine takes the wide argument vector of a program, groups its words into
-// switches and their arguments, and answers questions about them. A switch is
-// a word of at least two characters that starts with '-' and whose second
-// character is not a decimal digit: -x, -out and --x are switches; -, -5,
-// -3.2 and /x are not, so negative numbers stay plain arguments.
-//
-// Every switch in the object has at least one argument: a switch followed
-// directly by another switch, or standing last, has the one argument "".
-// Plain words after a switch's first argument are appended to its list;
-// plain words before the first switch are dropped. Switches match exactly,
-// case included, and are kept in the ordinal order of their UTF-16 units.
-//
-//   CCmdLine cmd;
-//   cmd.SplitLine(argc, argv);                       // prog -out a.txt -v
-//   cmd.HasSwitch(TSK_W("-v"));                      // true
-//   cmd.GetSafeArgument(TSK_W("-out"), 0, TSK_W("default.txt"));
-//
-// An object may be read from several threads once SplitLine has returned;
-// SplitLine must not run while any other member runs on the same object.
+/// @file
+/// tskbase/cmdline.h - grouping a program's arguments into switches.
+///
+/// CCmdLine takes the wide argument vector of a program, groups its words into
+/// switches and their arguments, and answers questions about them. A switch is
+/// a word of at least two characters that starts with '-' and whose second
+/// character is not a decimal digit: -x, -out and --x are switches; -, -5,
+/// -3.2 and /x are not, so negative numbers stay plain arguments.
+///
+/// Every switch in the object has at least one argument: a switch followed
+/// directly by another switch, or standing last, has the one argument "".
+/// Plain words after a switch's first argument are appended to its list;
+/// plain words before the first switch are dropped. Switches match exactly,
+/// case included, and are kept in the ordinal order of their UTF-16 units.
+///
+///   CCmdLine cmd;
+///   cmd.SplitLine(argc, argv);                       // prog -out a.txt -v
+///   cmd.HasSwitch(TSK_W("-v"));                      // true
+///   cmd.GetSafeArgument(TSK_W("-out"), 0, TSK_W("default.txt"));
+///
+/// An object may be read from several threads once SplitLine has returned;
+/// SplitLine must not run while any other member runs on the same object.
 #ifndef TSKBASE_CMDLINE_H
 #define TSKBASE_CMDLINE_H
 

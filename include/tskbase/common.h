@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/common.h - definitions shared by every tskbase family.
  *
  * The export macro, the status values of the plain-function families and the

@@ -1,31 +1,32 @@
-// tskbase/file_lock.h - lock files that guard a data file against concurrent
-// use by several processes.
-//
-// The lock file lies beside the data file, named "._lock_" followed by the
-// data file's name: D:\work\plan.dat has D:\work\._lock_plan.dat. Both '/'
-// and '\' count as separators; the rightmost one splits the path. Lock paths
-// are at most 259 characters long.
-//
-// Any number of shared holders may hold a lock file at once; an exclusive
-// holder excludes everyone else. A Create that finds the lock taken tries
-// again once a second, up to its timeout. The lock file is created on demand
-// and deleted when its last holder closes it. The lock is the operating
-// system's, so it holds between processes and between objects of one process,
-// and a holder that crashes blocks nobody (its file stays behind, so Exists
-// still sees it, until the next holder closes).
-//
-//   FileLock lock;
-//   if (lock.Create(FileLock::FILE_LOCK_EXCLUSIVE, TSK_W("D:\\work\\plan.dat"))) {
-//     ... write plan.dat ...
-//     lock.Close();   // the destructor closes too
-//   }
-//
-// On Windows the lock is the lock file's sharing mode; elsewhere an advisory
-// lock (flock) on it, which only processes that use FileLock respect.
-//
-// An object belongs to one thread at a time. A copy of a holding object holds
-// the same lock through a duplicate of its handle; the lock lasts until the
-// original and every copy are closed. Every failure is a false result.
+/// @file
+/// tskbase/file_lock.h - lock files that guard a data file against concurrent
+/// use by several processes.
+///
+/// The lock file lies beside the data file, named "._lock_" followed by the
+/// data file's name: D:\work\plan.dat has D:\work\._lock_plan.dat. Both '/'
+/// and '\' count as separators; the rightmost one splits the path. Lock paths
+/// are at most 259 characters long.
+///
+/// Any number of shared holders may hold a lock file at once; an exclusive
+/// holder excludes everyone else. A Create that finds the lock taken tries
+/// again once a second, up to its timeout. The lock file is created on demand
+/// and deleted when its last holder closes it. The lock is the operating
+/// system's, so it holds between processes and between objects of one process,
+/// and a holder that crashes blocks nobody (its file stays behind, so Exists
+/// still sees it, until the next holder closes).
+///
+///   FileLock lock;
+///   if (lock.Create(FileLock::FILE_LOCK_EXCLUSIVE, TSK_W("D:\\work\\plan.dat"))) {
+///     ... write plan.dat ...
+///     lock.Close();   // the destructor closes too
+///   }
+///
+/// On Windows the lock is the lock file's sharing mode; elsewhere an advisory
+/// lock (flock) on it, which only processes that use FileLock respect.
+///
+/// An object belongs to one thread at a time. A copy of a holding object holds
+/// the same lock through a duplicate of its handle; the lock lasts until the
+/// original and every copy are closed. Every failure is a false result.
 #ifndef TSKBASE_FILE_LOCK_H
 #define TSKBASE_FILE_LOCK_H
 

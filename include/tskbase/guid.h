@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/guid.h - GUID creation, text forms and hexadecimal digit runs.
  *
  * A GUID is the 16-byte record of the Windows headers: a 32-bit field, two

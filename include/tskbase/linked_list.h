@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/linked_list.h - intrusive singly linked lists of caller records.
  *
  * A list is its first record (the head) and the chain of link fields: each

@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/module_path.h - where the running program's executable lies, and
  * paths composed beside it.
  *

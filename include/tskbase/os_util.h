@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/os_util.h - the executable search path, path comparison, silent
  * deletion, the recycle bin, system error text, and the release of blocks
  * the library hands out.

@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/parse_table.h - templates that take a line apart and build it.
  *
  * A parse table is a caller-owned singly linked list of named, typed values.

@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/password.h - the fixed password shared by the suite's programs.
  */
 #ifndef TSKBASE_PASSWORD_H

@@ -1,15 +1,16 @@
-// tskbase/reference_count.h - an atomic reference count for shared objects.
-//
-// ReferenceCount only counts: Release never deletes anything. The owner that
-// sees Release return 0 decides what happens to the object.
-//
-//   class Session : public ReferenceCount { ... };
-//   session->AddRef();                  // another owner
-//   if (session->Release() == 0) delete session;
-//
-// AddRef, Release, QueryRef and SetRefs are single sequentially consistent
-// atomic operations: any number of threads may call them on one object, and
-// each returns exactly the count its own operation produced or saw. C++ only.
+/// @file
+/// tskbase/reference_count.h - an atomic reference count for shared objects.
+///
+/// ReferenceCount only counts: Release never deletes anything. The owner that
+/// sees Release return 0 decides what happens to the object.
+///
+///   class Session : public ReferenceCount { ... };
+///   session->AddRef();                  // another owner
+///   if (session->Release() == 0) delete session;
+///
+/// AddRef, Release, QueryRef and SetRefs are single sequentially consistent
+/// atomic operations: any number of threads may call them on one object, and
+/// each returns exactly the count its own operation produced or saw. C++ only.
 #ifndef TSKBASE_REFERENCE_COUNT_H
 #define TSKBASE_REFERENCE_COUNT_H
 

@@ -1,37 +1,38 @@
-// tskbase/reg_settings.h - typed values of one open registry key.
-//
-// CRegSettings holds one open key of the registry and reads and writes its
-// values: 32-bit numbers (type 4), strings (1), lists of strings (7) and raw
-// bytes (3). Every member makes one registry call and returns the registry's
-// status unchanged, with Windows' numbers on every platform:
-//
-//   0 success, 2 value or key not found, 5 access denied (a write through a
-//   key opened read-only), 6 invalid handle (no key open), 87 invalid
-//   parameter, 161 bad path (a subkey path that starts with '\'), 234 more
-//   data (the value does not fit the buffer), 998 no access (null data with
-//   a non-zero size).
-//
-// Sizes are in bytes, strings included; a negative size is an invalid
-// parameter. Reads copy the value as stored, whatever its type, and add no
-// terminator. A null or empty value name is the key's default value.
-//
-//   CRegSettings settings(0, TSK_HKEY_CURRENT_USER, TSK_W("Software\\Tarsk\\Viewer"));
-//   if (settings != nullptr) {
-//     settings.SetDWORD(TSK_W("Zoom"), 150);
-//   }
-//
-// On Windows this is the system registry, and tsk_hkey is HKEY, so that the
-// HKEY_ constants and keys opened elsewhere can be passed as they are.
-// Elsewhere the library keeps the registry itself, in an SQLite database in
-// the user's configuration directory ($XDG_CONFIG_HOME/tskbase/registry.db,
-// ~/.config when that is unset) that several processes share safely and
-// that survives a crash during a write. Every root lives there, so nothing
-// is shared between users, TSK_HKEY_LOCAL_MACHINE included. Key and value
-// names match without regard to the case of the letters A to Z.
-//
-// A copy of an object holds a key of its own, a duplicate of the original's
-// handle with the same rights, so that each closes only its own. An object
-// belongs to one thread at a time.
+/// @file
+/// tskbase/reg_settings.h - typed values of one open registry key.
+///
+/// CRegSettings holds one open key of the registry and reads and writes its
+/// values: 32-bit numbers (type 4), strings (1), lists of strings (7) and raw
+/// bytes (3). Every member makes one registry call and returns the registry's
+/// status unchanged, with Windows' numbers on every platform:
+///
+///   0 success, 2 value or key not found, 5 access denied (a write through a
+///   key opened read-only), 6 invalid handle (no key open), 87 invalid
+///   parameter, 161 bad path (a subkey path that starts with '\'), 234 more
+///   data (the value does not fit the buffer), 998 no access (null data with
+///   a non-zero size).
+///
+/// Sizes are in bytes, strings included; a negative size is an invalid
+/// parameter. Reads copy the value as stored, whatever its type, and add no
+/// terminator. A null or empty value name is the key's default value.
+///
+///   CRegSettings settings(0, TSK_HKEY_CURRENT_USER, TSK_W("Software\\Tarsk\\Viewer"));
+///   if (settings != nullptr) {
+///     settings.SetDWORD(TSK_W("Zoom"), 150);
+///   }
+///
+/// On Windows this is the system registry, and tsk_hkey is HKEY, so that the
+/// HKEY_ constants and keys opened elsewhere can be passed as they are.
+/// Elsewhere the library keeps the registry itself, in an SQLite database in
+/// the user's configuration directory ($XDG_CONFIG_HOME/tskbase/registry.db,
+/// ~/.config when that is unset) that several processes share safely and
+/// that survives a crash during a write. Every root lives there, so nothing
+/// is shared between users, TSK_HKEY_LOCAL_MACHINE included. Key and value
+/// names match without regard to the case of the letters A to Z.
+///
+/// A copy of an object holds a key of its own, a duplicate of the original's
+/// handle with the same rights, so that each closes only its own. An object
+/// belongs to one thread at a time.
 #ifndef TSKBASE_REG_SETTINGS_H
 #define TSKBASE_REG_SETTINGS_H
 

@@ -1,19 +1,20 @@
-// tskbase/scoped_resource.h - a holder that releases one operating-system
-// resource when it goes out of scope.
-//
-// ScopedResource<T, Deleter> owns a resource value T (a pointer or handle)
-// from its construction on and, when destroyed, passes it to Deleter unless
-// it is null or ownership was given up with Release(). Deleter is a class
-// whose call operator releases a T:
-//
-//   struct LocalFreeDeleter {
-//     void operator()(wchar_t* text) const { LocalFree(text); }
-//   };
-//   Tarsk::ScopedResource<wchar_t*, LocalFreeDeleter> message(buffer);
-//
-// The third parameter is what Release() does with the resource it hands
-// back, besides handing it back: by default (NoOp) nothing. Holders are not
-// copied. Header only, C++ only.
+/// @file
+/// tskbase/scoped_resource.h - a holder that releases one operating-system
+/// resource when it goes out of scope.
+///
+/// ScopedResource<T, Deleter> owns a resource value T (a pointer or handle)
+/// from its construction on and, when destroyed, passes it to Deleter unless
+/// it is null or ownership was given up with Release(). Deleter is a class
+/// whose call operator releases a T:
+///
+///   struct LocalFreeDeleter {
+///     void operator()(wchar_t* text) const { LocalFree(text); }
+///   };
+///   Tarsk::ScopedResource<wchar_t*, LocalFreeDeleter> message(buffer);
+///
+/// The third parameter is what Release() does with the resource it hands
+/// back, besides handing it back: by default (NoOp) nothing. Holders are not
+/// copied. Header only, C++ only.
 #ifndef TSKBASE_SCOPED_RESOURCE_H
 #define TSKBASE_SCOPED_RESOURCE_H
 

@@ -1,28 +1,29 @@
-// tskbase/stackstr.h - growable wide strings that start in the caller's buffer.
-//
-// A stack string lives in a buffer that the caller supplies, typically an
-// array on its stack, and moves to the heap only when its text outgrows that
-// buffer. The caller keeps a _TSKBASE_STACKSTR record, initialises it over
-// its buffer, copies, appends or formats text into it, reads the text through
-// the record's buffer, and destroys it at the end:
-//
-//   tsk_wchar_t local[64] = {0};
-//   _TSKBASE_STACKSTR s;
-//   stackStr_Init(&s, local, 64);
-//   stackStr_Sprintf(&s, TSK_W("%s: %d"), name, value);   // no allocation while it fits
-//   use(s.buffer);
-//   stackStr_Destroy(&s);                                  // frees a heap buffer, if any
-//
-// The caller's buffer is never freed or reallocated. Copying and appending
-// grow to exactly the size needed; formatting starts at 128 characters and
-// doubles. Formats are the library's printf formats, with %s taking wide
-// text and %S narrow text.
-//
-// These functions are C++ (their exported names encode their argument
-// types). They return TSK_STACKSTR_OK, TSK_STACKSTR_INVALID for a null
-// argument, a size beyond TSK_STACKSTR_MAX_CAPACITY or a formatting error,
-// and TSK_STACKSTR_NO_MEMORY when memory cannot be had; the record then still
-// describes its old buffer and text. A record belongs to one caller.
+/// @file
+/// tskbase/stackstr.h - growable wide strings that start in the caller's buffer.
+///
+/// A stack string lives in a buffer that the caller supplies, typically an
+/// array on its stack, and moves to the heap only when its text outgrows that
+/// buffer. The caller keeps a _TSKBASE_STACKSTR record, initialises it over
+/// its buffer, copies, appends or formats text into it, reads the text through
+/// the record's buffer, and destroys it at the end:
+///
+///   tsk_wchar_t local[64] = {0};
+///   _TSKBASE_STACKSTR s;
+///   stackStr_Init(&s, local, 64);
+///   stackStr_Sprintf(&s, TSK_W("%s: %d"), name, value);   // no allocation while it fits
+///   use(s.buffer);
+///   stackStr_Destroy(&s);                                  // frees a heap buffer, if any
+///
+/// The caller's buffer is never freed or reallocated. Copying and appending
+/// grow to exactly the size needed; formatting starts at 128 characters and
+/// doubles. Formats are the library's printf formats, with %s taking wide
+/// text and %S narrow text.
+///
+/// These functions are C++ (their exported names encode their argument
+/// types). They return TSK_STACKSTR_OK, TSK_STACKSTR_INVALID for a null
+/// argument, a size beyond TSK_STACKSTR_MAX_CAPACITY or a formatting error,
+/// and TSK_STACKSTR_NO_MEMORY when memory cannot be had; the record then still
+/// describes its old buffer and text. A record belongs to one caller.
 #ifndef TSKBASE_STACKSTR_H
 #define TSKBASE_STACKSTR_H
 

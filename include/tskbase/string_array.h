@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/string_array.h - heap arrays of strings.
  *
  * A string array is a pair that the caller holds: a heap block of string

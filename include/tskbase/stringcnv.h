@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/stringcnv.h - converting text between the narrow ("ANSI")
  * encoding, UTF-8 and UTF-16.
  *

@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/strings.h - small operations on zero-terminated strings that the
  * caller owns: stepping, counting, searching, case, replacing and stripping
  * in place, bounded copying and formatting, tokens, search and replace,

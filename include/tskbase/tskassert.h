@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/tskassert.h - the assertion-failure handler.
  *
  * An application's assertion macro calls _tskassert with the failed
