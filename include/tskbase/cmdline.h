@@ -13,10 +13,12 @@
 /// plain words before the first switch are dropped. Switches match exactly,
 /// case included, and are kept in the ordinal order of their UTF-16 units.
 ///
+/// @code
 ///   CCmdLine cmd;
 ///   cmd.SplitLine(argc, argv);                       // prog -out a.txt -v
 ///   cmd.HasSwitch(TSK_W("-v"));                      // true
 ///   cmd.GetSafeArgument(TSK_W("-out"), 0, TSK_W("default.txt"));
+/// @endcode
 ///
 /// An object may be read from several threads once SplitLine has returned;
 /// SplitLine must not run while any other member runs on the same object.
@@ -30,40 +32,48 @@
 
 #include "tskbase/common.h"
 
+/// A program's switches and their arguments, as SplitLine found them.
 class TSKBASE_API CCmdLine {
 public:
+  /// A wide (UTF-16) string.
   using String = std::basic_string<tsk_wchar_t>;
+  /// The arguments of one switch, in command-line order.
   using ArgumentList = std::vector<String>;
 
-  // An empty object. Copies hold the same switches and arguments.
+  /// An empty object.
   CCmdLine();
+  /// Releases the switches and arguments.
   ~CCmdLine();
+  /// @{
+  /// Copies hold the same switches and arguments.
   CCmdLine(const CCmdLine& other);
   CCmdLine& operator=(const CCmdLine& other);
+  /// @}
 
-  // Groups argv[1] .. argv[argc - 1] (argv[0], the program name, is never
-  // read) and returns the number of distinct switches. Everything an earlier
-  // call found is discarded first. A count of 1 or less, or a null argv,
-  // gives no switches; null entries count as absent words.
+  /// Groups argv[1] .. argv[argc - 1] (argv[0], the program name, is never
+  /// read) and returns the number of distinct switches. Everything an earlier
+  /// call found is discarded first. A count of 1 or less, or a null argv,
+  /// gives no switches; null entries count as absent words.
   int64_t SplitLine(int32_t argc, const tsk_wchar_t* const* argv);
 
-  // Whether `name` (hyphen included) was on the command line. A null name
-  // counts as a missing switch in every lookup.
+  /// Whether `name` (hyphen included) was on the command line. A null name
+  /// counts as a missing switch in every lookup.
   bool HasSwitch(const tsk_wchar_t* name);
 
-  // The number of arguments of `name`, or -1 when it is missing.
+  /// The number of arguments of `name`, or -1 when it is missing.
   int64_t GetArgumentCount(const tsk_wchar_t* name);
 
-  // A copy of argument `index` of `name`. Throws an int of value 0 when the
-  // switch is missing or has no such argument.
+  /// A copy of argument `index` of `name`. Throws an int of value 0 when the
+  /// switch is missing or has no such argument.
   String GetArgument(const tsk_wchar_t* name, uint32_t index);
 
-  // Argument `index` of `name`, or else a copy of `fallback`, or else "" when
-  // `fallback` is null. A negative index always gives the fallback.
+  /// Argument `index` of `name`, or else a copy of `fallback`, or else "" when
+  /// `fallback` is null. A negative index always gives the fallback.
   String GetSafeArgument(const tsk_wchar_t* name, int32_t index, const tsk_wchar_t* fallback);
 
 protected:
-  // Whether `word` is a switch by the rule above.
+  /// Whether `word` is a switch: at least two characters, the first '-', the
+  /// second no decimal digit.
   bool IsSwitch(const tsk_wchar_t* word);
 
 private:
