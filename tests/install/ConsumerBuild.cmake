@@ -7,12 +7,7 @@
 #   TOOLCHAIN  optional: a CMake toolchain file (the Windows cross build)
 #   RUNNER     optional: runs a Windows program (the build tree's wine-run.sh)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed: ${ARGN}\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/TestScript.cmake)
 
 # Runs `program` (natively, or through RUNNER beside a copy of the DLL) and
 # checks that it reports the expected version of the library.

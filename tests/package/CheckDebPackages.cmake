@@ -4,8 +4,9 @@
 #         -DRUNTIME=libtskbase1 -DDEVELOPMENT=libtskbase-dev -DVERSION=1.2.3
 #         -DSOURCE=<source tree> -P CheckDebPackages.cmake
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/../support/TestScript.cmake)
 
-function(output out)
+function(read_output out)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text RESULT_VARIABLE rc
     OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT rc EQUAL 0)
@@ -15,30 +16,19 @@ function(output out)
 endfunction()
 
 function(expect_field deb field expected)
-  output(value dpkg-deb --field ${deb} ${field})
+  read_output(value dpkg-deb --field ${deb} ${field})
   if(NOT value STREQUAL expected)
     message(FATAL_ERROR "${deb}: ${field} is '${value}', not '${expected}'")
   endif()
 endfunction()
 
-# The files of an unpacked package must be exactly `expected`.
-function(expect_files root expected)
-  file(GLOB_RECURSE present RELATIVE ${root} LIST_DIRECTORIES false ${root}/*)
-  set(missing ${expected})
-  list(REMOVE_ITEM missing ${present})
-  set(extra ${present})
-  list(REMOVE_ITEM extra ${expected})
-  if(missing OR extra)
-    message(FATAL_ERROR "${root} differs\n  missing: ${missing}\n  unexpected: ${extra}")
-  endif()
-endfunction()
 
 list(GET PACKAGES 0 runtime_pattern)
 list(GET PACKAGES 1 development_pattern)
 file(GLOB runtime_deb ${runtime_pattern})
 file(GLOB development_deb ${development_pattern})
-output(architecture dpkg --print-architecture)
-output(multiarch dpkg-architecture -qDEB_HOST_MULTIARCH)
+read_output(architecture dpkg --print-architecture)
+read_output(multiarch dpkg-architecture -qDEB_HOST_MULTIARCH)
 set(libdir usr/lib/${multiarch})
 set(library ${SCRATCH}/${RUNTIME}/${libdir}/libtskbase.so.${VERSION})
 
@@ -52,28 +42,28 @@ endforeach()
 
 # The runtime package is named after the library's SONAME (libtskbase.so.1
 # gives libtskbase1), and its shlibs file lets other packages depend on it.
-output(dynamic readelf -d ${library})
+read_output(dynamic readelf -d ${library})
 string(REGEX MATCH "Library soname: \\[lib([^]]+)\\.so\\.([0-9]+)\\]" _ "${dynamic}")
 set(major ${CMAKE_MATCH_2})
 set(soname_package lib${CMAKE_MATCH_1}${major})
 if(NOT soname_package STREQUAL RUNTIME)
   message(FATAL_ERROR "the SONAME asks for package ${soname_package}, not ${RUNTIME}")
 endif()
-output(shlibs dpkg-deb --info ${runtime_deb} shlibs)
+read_output(shlibs dpkg-deb --info ${runtime_deb} shlibs)
 if(NOT shlibs STREQUAL "libtskbase ${major} ${RUNTIME} (>= ${VERSION})")
   message(FATAL_ERROR "unexpected shlibs file: ${shlibs}")
 endif()
 
 # Every library that libtskbase loads (its NEEDED entries) belongs to a
 # package that the runtime package depends on.
-output(depends dpkg-deb --field ${runtime_deb} Depends)
+read_output(depends dpkg-deb --field ${runtime_deb} Depends)
 string(REGEX MATCHALL "(^|[,|] *)[^ ,|]+" depended "${depends}")
 list(TRANSFORM depended REPLACE "^[,|] *" "")
 string(REGEX MATCHALL "Shared library: \\[[^]]+\\]" needed "${dynamic}")
 list(TRANSFORM needed REPLACE "Shared library: \\[([^]]+)\\]" "\\1")
 foreach(soname IN LISTS needed)
   # The copy for this architecture: other architectures' copies may be there.
-  output(owners dpkg-query --search "*/${multiarch}/${soname}")
+  read_output(owners dpkg-query --search "*/${multiarch}/${soname}")
   string(REGEX MATCH "^([^:,]+)" owner "${owners}")
   if(NOT owner IN_LIST depended)
     message(FATAL_ERROR "${soname} comes from ${owner}, which '${depends}' lacks")

@@ -3,6 +3,7 @@
 # The zip holds exactly the expected files, and its tskbase.def and
 # tskbase.lib name exactly the plain names that the library exports.
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/../support/TestScript.cmake)
 
 # What a Windows user receives: the DLL; the import libraries for Microsoft's
 # linker and for MinGW with the CMake package and pkg-config file; every
@@ -17,14 +18,7 @@ set(expected
   lib/cmake/tskbase/tskbaseTargets.cmake lib/cmake/tskbase/tskbaseTargets-release.cmake
   lib/pkgconfig/tskbase.pc
   README.md LICENSE)
-file(GLOB_RECURSE present RELATIVE ${ROOT} ${ROOT}/*)
-set(missing ${expected})
-list(REMOVE_ITEM missing ${present})
-set(extra ${present})
-list(REMOVE_ITEM extra ${expected})
-if(missing OR extra)
-  message(FATAL_ERROR "the zip differs\n  missing: ${missing}\n  unexpected: ${extra}")
-endif()
+expect_files(${ROOT} "${expected}")
 
 # The names the library must export, from the list the export tests use.
 file(STRINGS ${SOURCE}/tests/exports/exported_names.txt names REGEX "^[^#]")
@@ -38,12 +32,8 @@ if(NOT def_lines STREQUAL names)
 endif()
 
 # Each name has its import address entry (__imp_NAME) in tskbase.lib.
-execute_process(COMMAND ${NM} --defined-only ${ROOT}/lib/tskbase.lib
-  OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${NM} cannot read tskbase.lib")
-endif()
-string(REGEX MATCHALL "__imp_[^\n]+" imports "${symbols}")
+run(${NM} --defined-only ${ROOT}/lib/tskbase.lib)
+string(REGEX MATCHALL "__imp_[^\n]+" imports "${output}")
 list(TRANSFORM imports REPLACE "^__imp_" "")
 list(SORT imports)
 if(NOT imports STREQUAL names)

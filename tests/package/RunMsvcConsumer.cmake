@@ -6,13 +6,7 @@
 #         -DRUNNER=wine-run.sh -P RunMsvcConsumer.cmake
 cmake_minimum_required(VERSION 3.25)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}")
-  endif()
-  set(output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/TestScript.cmake)
 
 # C for the Microsoft ABI, freestanding: only the compiler's own headers
 # (stddef.h, stdint.h, stdarg.h) besides the zip's.
