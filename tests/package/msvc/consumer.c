@@ -43,27 +43,25 @@ static void say(const char* text) {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, (unsigned long)textLength(text), &written, 0);
 }
 
-static int same(const char* a, const char* b) {
+/* Compares zero-terminated text of 1-byte (narrow) or 2-byte (wide) units. */
+static int sameUnits(const void* a, const void* b, size_t unit) {
   if (a == 0 || b == 0) {
     return 0;
   }
-  while (*a != 0 && *a == *b) {
-    ++a;
-    ++b;
+  for (size_t i = 0;; ++i) {
+    unsigned int x = unit == 1 ? ((const unsigned char*)a)[i] : ((const tsk_wchar_t*)a)[i];
+    unsigned int y = unit == 1 ? ((const unsigned char*)b)[i] : ((const tsk_wchar_t*)b)[i];
+    if (x != y) {
+      return 0;
+    }
+    if (x == 0) {
+      return 1;
+    }
   }
-  return *a == *b;
 }
 
-static int sameW(const tsk_wchar_t* a, const tsk_wchar_t* b) {
-  if (a == 0 || b == 0) {
-    return 0;
-  }
-  while (*a != 0 && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
+static int same(const char* a, const char* b) { return sameUnits(a, b, 1); }
+static int sameW(const tsk_wchar_t* a, const tsk_wchar_t* b) { return sameUnits(a, b, 2); }
 
 static void check(int ok, const char* what) {
   say(ok ? "ok      " : "FAILED  ");
