@@ -1,6 +1,9 @@
 // The library's heap. Every block that the library allocates, and every block
 // it hands to a caller, comes from here: the C runtime heap (malloc, realloc,
 // free), so that callers and the library's release functions agree on it.
+// On Windows that is the Universal C Runtime's heap, which callers built with
+// Microsoft's current compilers share, so that they may free the library's
+// blocks and hand it blocks of their own.
 //
 // Test builds (TSKBASE_TESTING_HOOKS) can make a chosen allocation fail, so
 // that the promises the library makes about failed allocations are tested
