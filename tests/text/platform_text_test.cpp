@@ -164,12 +164,4 @@ TEST(PlatformText, WideCaseMappingInTheCLocaleTouchesAsciiOnly) {
   }
 }
 
-TEST(PlatformText, NumbersComeFromTheCLibrary) {
-  char buf[32];
-  EXPECT_EQ(formatNumber(buf, sizeof buf, "%e", 12345.0), 12);
-  EXPECT_STREQ(buf, "1.234500e+04"); // two exponent digits on every platform
-  EXPECT_EQ(formatNumber(buf, 4, "%lld", 123456789LL), 9);
-  EXPECT_STREQ(buf, "123");
-}
-
 } // namespace

@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -594,12 +593,12 @@ tsk_wchar_t* wcsLwr(tsk_wchar_t* s) { return mapWide(s, false); }
 
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s) { return mapWide(s, true); }
 
-int formatNumber(char* buf, size_t cap, const char* conversion, ...) {
-  va_list args;
-  va_start(args, conversion);
-  const int n = std::vsnprintf(buf, cap, conversion, args);
-  va_end(args);
-  return n;
+const char* decimalPoint() {
+  // The calling thread's locale, as for the narrow encoding above.
+  const locale_t current = uselocale(static_cast<locale_t>(0));
+  const char* point =
+      current == LC_GLOBAL_LOCALE ? nl_langinfo(RADIXCHAR) : nl_langinfo_l(RADIXCHAR, current);
+  return point != nullptr && *point != 0 ? point : ".";
 }
 
 } // namespace tsk::platform
