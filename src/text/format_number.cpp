@@ -42,6 +42,7 @@ void toUpper(char* text, size_t length) {
   }
 }
 
+
 // ---- Floating point ------------------------------------------------------------
 
 // Fraction digits past which a value of type T has only zeros: the exact
@@ -181,7 +182,7 @@ bool finiteText(const ConversionSpec& spec, T value, FloatDigits& room, NumberTe
   case 'g':
     return generalText(spec, value, room, out);
   default: // 'a'
-    setPrefix(out, "0x");
+    setPrefix(out, spec.type == 'A' ? "0X" : "0x");
     if (spec.precision < 0) {
       const char* text = nullptr;
       size_t length = 0;
@@ -216,7 +217,6 @@ bool floatTextOf(const ConversionSpec& spec, T value, FloatDigits& room, NumberT
     // The digits are in the room, which the text may change.
     toUpper(const_cast<char*>(out.digits), out.digitsLength);
     toUpper(const_cast<char*>(out.fraction), out.fractionLength);
-    toUpper(out.prefix, out.prefixLength);
     toUpper(out.suffix, out.suffixLength);
   }
   return true;
