@@ -42,7 +42,6 @@ void toUpper(char* text, size_t length) {
   }
 }
 
-
 // ---- Floating point ------------------------------------------------------------
 
 // Fraction digits past which a value of type T has only zeros: the exact
