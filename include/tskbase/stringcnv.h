@@ -20,6 +20,12 @@
  * or memory exhaustion. Ill-formed input is replaced (U+FFFD), characters
  * the narrow encoding lacks become '?'. Nothing is kept between calls.
  *
+ * How many U+FFFD ill-formed UTF-8 gives is not the same everywhere: on
+ * Linux one per maximal ill-formed subpart, as Unicode recommends ("\xE2\x82"
+ * cut short is one, "\xC0\xAF" two); on Windows whatever the system's
+ * MultiByteToWideChar decides, which may differ. Well-formed text converts
+ * alike on both.
+ *
  * Buffer forms at a glance:
  *   mbsToWcs     fails unless the whole text fits; element capacity - 1 is 0.
  *   wcsToMbs     stores 0 in the first byte first; fails unless the whole
