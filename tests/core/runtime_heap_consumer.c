@@ -23,15 +23,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-static int failures = 0;
-
-#define CHECK(cond)                                                                                \
-  do {                                                                                             \
-    if (!(cond)) {                                                                                 \
-      fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond);                                   \
-      ++failures;                                                                                  \
-    }                                                                                              \
-  } while (0)
+#include "c_check.h"
 
 static HANDLE callerHeap(void) { return (HANDLE)_get_heap_handle(); }
 
