@@ -11,6 +11,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev    # native and sanitizer builds
   libgtest-dev googletest libbenchmark-dev          # tests and benchmarks
+  libboost-dev                                      # Boost.Tokenizer (header only)
   g++-mingw-w64-x86-64 wine wine64                  # Windows cross build, tests under Wine
   binutils file pkgconf clang-format
   locales libicu-dev                                # Latin-1 test locale; ICU for the text benchmark

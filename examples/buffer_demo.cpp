@@ -1,5 +1,6 @@
 // Packs a record of mixed fields, dumps its bytes and reads it back.
 #include "tskbase/buffer.h"
+#include "tskbase/os_util.h"
 #include "tskbase/string_array.h"
 
 #include <cstdio>
@@ -99,4 +100,16 @@ void demo::paddedAndAllocated() {
   std::printf("\nwithout nulls: %u strings", count);
   stringArray_destroyA(&array, &count);
   std::printf("; released: array %s, count %u\n", array == nullptr ? "null" : "set", count);
+
+  // A single array comes back in one block, released with osUtil_freeMemory.
+  const int32_t values[] = {7, -1, 40};
+  std::vector<unsigned char> ints(buffer_packedArraySizeInt(3));
+  p = ints.data();
+  buffer_packIntArray(&p, p, 3, values);
+  int32_t* block = nullptr;
+  p = ints.data();
+  buffer_unpackIntArrayAlloc(&p, p, &count, &block);
+  std::printf("unpacked %u ints into one block: %d %d %d", count, block[0], block[1], block[2]);
+  osUtil_freeMemory(block);
+  std::printf("; released with osUtil_freeMemory\n");
 }

@@ -32,6 +32,7 @@ int main() {
   demo::packedBuffers();
   demo::paddedAndAllocated();
   demo::guids();
+  demo::modulePathAndLockFiles();
   demo::referenceCounting();
   demo::stringConversion();
   demo::strings();

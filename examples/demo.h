@@ -25,6 +25,7 @@ void parseTables();
 void stackStrings();
 void paddedAndAllocated();
 void guids();
+void modulePathAndLockFiles();
 void referenceCounting();
 void stringConversion();
 void strings();

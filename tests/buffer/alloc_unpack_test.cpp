@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "allocation_failure.h"
 #include "byte_buffer.h"
 #include "round_trip.h"
 #include "tskbase/buffer.h"
+#include "tskbase/os_util.h"
 #include "tskbase/string_array.h"
 
 namespace {
@@ -60,7 +60,7 @@ TEST(BufferAllocUnpack, EveryNameRoundTripsItsWidth) {
   ASSERT_EQ(buffer_unpackRawAlloc(&p, p, &n, &raw), TSK_OK);
   EXPECT_EQ(n, 3u);
   EXPECT_EQ(std::memcmp(raw, "xyz", 3), 0);
-  std::free(raw);
+  osUtil_freeMemory(raw);
 }
 
 TEST(BufferAllocUnpack, StringsKeepNullAndEmptyApart) {
@@ -86,8 +86,8 @@ TEST(BufferAllocUnpack, StringsKeepNullAndEmptyApart) {
   EXPECT_EQ(buffer_unpackStringAlloc(&next, buf.data(), nullptr), TSK_FAIL);
   EXPECT_EQ(buffer_unpackWStringAlloc(&next, buf.at(9), nullptr), TSK_FAIL);
   EXPECT_EQ(next, nullptr);
-  std::free(empty);
-  std::free(wide);
+  osUtil_freeMemory(empty);
+  osUtil_freeMemory(wide);
 }
 
 TEST(BufferAllocUnpack, StringArrayComesBackAsALibraryArray) {

@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "tskbase/buffer.h"
+#include "tskbase/os_util.h"
 
 namespace tsk::test {
 
@@ -103,7 +103,7 @@ void allocRoundTrip(tsk_status (*pack)(Byte**, Byte*, uint32_t, const T*),
   EXPECT_EQ(p, buf.data() + buf.size());
   EXPECT_EQ(n, count);
   EXPECT_TRUE(sameBytes(block, values.data(), count));
-  std::free(block);
+  osUtil_freeMemory(block);
 }
 
 } // namespace tsk::test

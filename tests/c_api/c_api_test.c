@@ -3,6 +3,8 @@
 #include "tskbase/common.h"
 #include "tskbase/guid.h"
 #include "tskbase/linked_list.h"
+#include "tskbase/module_path.h"
+#include "tskbase/os_util.h"
 #include "tskbase/parse_table.h"
 #include "tskbase/password.h"
 #include "tskbase/string_array.h"
@@ -66,6 +68,14 @@ int main(void) {
   CHECK(string_buildString(table, "val+\" \"+key", 0, line) == TSK_OK &&
         strcmp(line, "42 speed") == 0);
   CHECK(string_freeParseTable(&table) == TSK_OK && table == NULL);
+
+  CHECK(module_initializeModulePath(0) == TSK_OK && module_getFileName() != NULL);
+  static const tsk_wchar_t upper[] = {'/', 'A', 0}, lower[] = {'\\', 'a', '/', 0};
+  CHECK(osUtil_compareFileSystemObjectNames(upper, lower) == 1);
+  tsk_wchar_t* message = NULL;
+  osUtil_formatLastError(2, &message);
+  CHECK(message != NULL);
+  osUtil_freeMemory(message);
 
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);

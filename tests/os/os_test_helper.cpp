@@ -1,0 +1,98 @@
+// The other process of the operating-system tests. Started by them with one
+// of these command lines, it reports on its standard output:
+//
+//   os_test_helper lock shared|exclusive TIMEOUT DATA_PATH
+//       Takes the lock file of DATA_PATH with FileLock::Create and prints
+//       "locked" or "failed". A holder keeps the lock until a line or the end
+//       of its input arrives, then closes it. Exit code 0 when it held the
+//       lock, 1 when not.
+//   os_test_helper module-path
+//       Makes the process's first module_ calls from several threads at once
+//       and prints "ok" when every thread got the same complete path, the
+//       executable's own. Exit code 0 then, 1 otherwise.
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "executable_path.h"
+#include "scratch_directory.h"
+#include "tskbase/file_lock.h"
+#include "tskbase/module_path.h"
+
+namespace {
+
+void say(const char* line) {
+  std::fputs(line, stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+int holdLock(const std::string& type, int32_t timeout, const std::filesystem::path& data) {
+  FileLock lock;
+  const auto lockType =
+      type == "exclusive" ? FileLock::FILE_LOCK_EXCLUSIVE : FileLock::FILE_LOCK_SHARED;
+  if (!lock.Create(lockType, tsk::test::toWide(data).c_str(), timeout)) {
+    say("failed");
+    return 1;
+  }
+  say("locked");
+  std::string line;
+  std::getline(std::cin, line);
+  lock.Close();
+  return 0;
+}
+
+struct Seen {
+  const tsk_wchar_t* base = nullptr;
+  const tsk_wchar_t* name = nullptr;
+};
+
+int raceFirstModuleCalls() {
+  constexpr int kThreads = 8;
+  std::atomic<int> ready{0};
+  std::vector<Seen> seen(kThreads);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&ready, &seen, i] {
+      ready.fetch_add(1);
+      while (ready.load() < kThreads) {
+      }
+      seen[i].name = module_getFileName();
+      seen[i].base = module_getBasePath();
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  const std::filesystem::path expected = tsk::test::executablePath();
+  for (const Seen& s : seen) {
+    if (s.base == nullptr || s.base != seen[0].base || s.name != seen[0].name ||
+        std::filesystem::path(s.base) / s.name != expected) {
+      say("threads saw different or incomplete paths");
+      return 1;
+    }
+  }
+  say("ok");
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 5 && std::strcmp(argv[1], "lock") == 0) {
+    return holdLock(argv[2], std::atoi(argv[3]), argv[4]);
+  }
+  if (argc == 2 && std::strcmp(argv[1], "module-path") == 0) {
+    return raceFirstModuleCalls();
+  }
+  std::fputs("usage: os_test_helper lock shared|exclusive TIMEOUT DATA_PATH\n"
+             "       os_test_helper module-path\n",
+             stderr);
+  return 2;
+}
