@@ -10,7 +10,8 @@
  *   - into the caller's buffer; the capacity counts elements of the
  *     destination (bytes or 16-bit units) and includes the terminator;
  *   - into a fresh malloc block stored through a pointer (...Alloc); the
- *     caller releases it with free() (or string_freeA);
+ *     caller releases it with free() (or string_freeA; tskbase/common.h says
+ *     which heap);
  *   - over an array of `count` strings into a fresh array of `count` fresh
  *     strings (the p forms); a member that does not convert, or is null,
  *     leaves a null element; the caller frees each element, then the array.

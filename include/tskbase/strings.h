@@ -103,7 +103,8 @@ TSKBASE_API char* string_toUpperA(char* str);
 TSKBASE_API tsk_wchar_t* string_toLowerW(tsk_wchar_t* str);
 TSKBASE_API tsk_wchar_t* string_toUpperW(tsk_wchar_t* str);
 
-/* Releases a block that the library allocated (free()). */
+/* Releases a block that the library allocated (free() of the C runtime heap,
+ * see tskbase/common.h). */
 TSKBASE_API void string_freeA(void* block);
 TSKBASE_API void string_freeW(void* block);
 
@@ -188,7 +189,9 @@ TSKBASE_API tsk_status string_safeVsprintfW(tsk_wchar_t* buf, size_t size,
                                             const tsk_wchar_t* format, va_list args);
 
 /* The formatted text in a fresh block from `allocate` (asked for a size in
- * bytes), or null. The block must be one that free() releases. */
+ * bytes), or null. The block must be one that free() of the C runtime heap
+ * releases (tskbase/common.h): the library releases it when formatting
+ * fails. */
 typedef void* (*tsk_allocate_fn)(size_t bytes);
 TSKBASE_API tsk_wchar_t* string_sprintfAllocW(tsk_allocate_fn allocate, const tsk_wchar_t* format,
                                               ...);

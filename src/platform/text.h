@@ -66,11 +66,10 @@ int mbToWc(tsk_wchar_t* out, const char* s, size_t n);
 
 // ---- UTF-16 units ---------------------------------------------------------
 //
-// Classification as Windows' Universal C Runtime gives it: space is
-// U+0009-U+000D, U+0020, U+0085, U+00A0 and the Unicode space separators;
-// control is U+0000-U+001F, U+007F-U+009F and the Unicode format characters
-// (U+00AD among them). Case mapping follows the current locale: ASCII letters
-// only in the C locale.
+// Classification as Windows' runtime gives it: space is U+0009-U+000D,
+// U+0020, U+00A0 and the Unicode space separators; control is U+0000-U+001F,
+// U+007F-U+009F and the Unicode format characters. Case mapping follows the
+// current locale: ASCII letters only in the C locale.
 bool isWideSpace(tsk_wchar_t unit);
 bool isWideControl(tsk_wchar_t unit);
 // Decimal digits as Windows' runtime classifies them: the Unicode decimal

@@ -591,7 +591,6 @@ bool isWideSpace(tsk_wchar_t unit) {
   case 0x0C:
   case 0x0D:
   case 0x20:
-  case 0x85:
   case 0xA0:
   case 0x1680:
   case 0x2028:
@@ -637,7 +636,6 @@ bool isWideControl(tsk_wchar_t unit) {
   }
   // The format characters (general category Cf) of the BMP.
   switch (unit) {
-  case 0x00AD:
   case 0x061C:
   case 0x06DD:
   case 0x070F:

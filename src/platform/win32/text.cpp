@@ -23,7 +23,7 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
                              nullptr, nullptr);
 }
 
-// Old msvcrt _mbsinc steps two bytes over a lone lead byte even when the
+// msvcrt.dll's _mbsinc steps two bytes over a lone lead byte even when the
 // second is the terminator; stop at the terminator instead.
 const unsigned char* mbsInc(const unsigned char* s) {
   if (*s == 0) {
