@@ -15,6 +15,8 @@ PACKAGES=(
   g++-mingw-w64-x86-64 wine wine64                  # Windows cross build, tests under Wine
   binutils file pkgconf clang-format
   locales libicu-dev                                # Latin-1 test locale; ICU for the text benchmark
+  libsqlite3-dev                                    # the registry's store outside Windows
+  libglib2.0-bin trash-cli                          # gio and trash-cli, which share the trash with the tests
 )
 
 log() { printf '\n### %s\n' "$*"; }

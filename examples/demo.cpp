@@ -33,6 +33,8 @@ int main() {
   demo::paddedAndAllocated();
   demo::guids();
   demo::modulePathAndLockFiles();
+  demo::recycleBin();
+  demo::registrySettings();
   demo::referenceCounting();
   demo::stringConversion();
   demo::strings();

@@ -26,6 +26,8 @@ void stackStrings();
 void paddedAndAllocated();
 void guids();
 void modulePathAndLockFiles();
+void recycleBin();
+void registrySettings();
 void referenceCounting();
 void stringConversion();
 void strings();

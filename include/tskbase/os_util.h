@@ -1,7 +1,7 @@
 /*
  * tskbase/os_util.h - the executable search path, path comparison, silent
- * deletion, system error text, and the release of blocks the library hands
- * out.
+ * deletion, the recycle bin, system error text, and the release of blocks
+ * the library hands out.
  *
  * Blocks that these functions hand out (the previous PATH value, an error
  * message), and the single blocks of the allocating unpackers of
@@ -58,6 +58,53 @@ TSKBASE_API void osUtil_formatLastError(uint32_t code, tsk_wchar_t** message);
 
 /* Releases a single block that the library handed out; null is ignored. */
 TSKBASE_API void osUtil_freeMemory(void* block);
+
+/* A calendar time: the layout and field names of Windows' SYSTEMTIME, whose
+ * address can be passed by casting it to tsk_systemtime*. */
+typedef struct tsk_systemtime {
+  uint16_t wYear;
+  uint16_t wMonth; /* 1 to 12 */
+  uint16_t wDayOfWeek;
+  uint16_t wDay;
+  uint16_t wHour;
+  uint16_t wMinute;
+  uint16_t wSecond;
+  uint16_t wMilliseconds;
+} tsk_systemtime;
+
+/* The recycle bin. On Windows it is the shell's. Elsewhere it is the home
+ * trash of the freedesktop.org trash specification ($XDG_DATA_HOME/Trash,
+ * ~/.local/share/Trash when that is unset), which desktop file managers,
+ * gio and trash-cli share: each item is files/NAME with info/NAME.trashinfo
+ * holding its original path and its deletion time in local time.
+ *
+ * Deletion times are compared in whole seconds (milliseconds and the day of
+ * the week play no part) in the bin's own time base: local time outside
+ * Windows, whatever the shell's column holds on Windows. */
+
+/* Moves the file or directory at `path` to the recycle bin. TSK_FAIL for a
+ * null path, when nothing exists there, when the move fails, or when
+ * something is still there afterwards. On Windows '/' is read as '\'.
+ * Elsewhere the original path is recorded as an absolute path with "." and
+ * ".." resolved as text and repeated or trailing '/' dropped, and an object
+ * on another file system than the trash is refused and left where it is (no
+ * copy is made); a failed move leaves nothing behind in the trash. */
+TSKBASE_API tsk_status osUtil_sendFileToRecycleBin(const tsk_wchar_t* path);
+
+/* Permanently deletes every item of the recycle bin that came from
+ * `originalPath` and was deleted between `earliest` and `latest`, both
+ * included. Paths match without regard to letter case but otherwise
+ * exactly: separators are not normalised, and outside Windows the original
+ * path is the absolute one that the send recorded. TSK_OK when the whole bin
+ * was walked, whether anything matched or not. TSK_FAIL for a null or empty
+ * path or a null bound, when the bin cannot be read, when a matching item
+ * cannot be deleted, or when an item's deletion time or a bound is no valid
+ * calendar time (the bounds are checked against each item, so an empty bin
+ * gives TSK_OK whatever they hold); the walk stops there, and items deleted
+ * before stay deleted. On Windows the calling thread must not belong to a
+ * single-threaded COM apartment. */
+TSKBASE_API tsk_status osUtil_removeItemFromRecycleBinByOriginalPath(
+    const tsk_wchar_t* originalPath, const tsk_systemtime* earliest, const tsk_systemtime* latest);
 
 TSKBASE_EXTERN_C_END
 

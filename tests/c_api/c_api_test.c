@@ -76,6 +76,9 @@ int main(void) {
   osUtil_formatLastError(2, &message);
   CHECK(message != NULL);
   osUtil_freeMemory(message);
+  const tsk_systemtime noon = {2024, 5, 3, 1, 12, 0, 0, 0};
+  CHECK(osUtil_sendFileToRecycleBin(NULL) == TSK_FAIL);
+  CHECK(osUtil_removeItemFromRecycleBinByOriginalPath(upper, &noon, NULL) == TSK_FAIL);
 
   if (failures != 0) {
     fprintf(stderr, "c_api_test: %d checks failed\n", failures);

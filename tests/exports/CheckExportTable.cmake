@@ -35,9 +35,10 @@ foreach(name IN LISTS rows)
     list(APPEND exported ${name})
     continue()
   endif()
-  # Instantiations of the standard library's templates keep the default
-  # visibility that its headers give them; they are not the library's own.
-  if(name MATCHES "^_Z[ZNK]*(St|9__gnu_cxx)")
+  # Instantiations of the standard library's templates, and their type
+  # information (_ZTI, _ZTS), keep the default visibility that its headers
+  # give them; they are not the library's own.
+  if(name MATCHES "^_Z(T[IS])?[ZNK]*(St|9__gnu_cxx)")
     continue()
   endif()
   set(known FALSE)

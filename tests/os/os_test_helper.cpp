@@ -10,6 +10,13 @@
 //       Makes the process's first module_ calls from several threads at once
 //       and prints "ok" when every thread got the same complete path, the
 //       executable's own. Exit code 0 then, 1 otherwise.
+//   os_test_helper registry-writer KEY WRITER COUNT
+//       Opens HKEY_CURRENT_USER\KEY for writing and writes COUNT values
+//       "wWRITER-I" (registryPattern of WRITER and I), each also as "shared",
+//       reading back its own value and the shared one, which another writer
+//       may have replaced, but never with a torn value. Prints "ok" or what
+//       went wrong; exit code 0 or 1. With COUNT 0 it writes until it is
+//       killed and prints I after each value is committed.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -21,9 +28,11 @@
 #include <vector>
 
 #include "executable_path.h"
+#include "registry_pattern.h"
 #include "scratch_directory.h"
 #include "tskbase/file_lock.h"
 #include "tskbase/module_path.h"
+#include "tskbase/reg_settings.h"
 
 namespace {
 
@@ -82,6 +91,30 @@ int raceFirstModuleCalls() {
   return 0;
 }
 
+int writeRegistry(const std::string& key, uint32_t writer, uint32_t count) {
+  const CRegSettings settings(0, TSK_HKEY_CURRENT_USER, tsk::test::toWide(key).c_str());
+  for (uint32_t i = 0; count == 0 || i < count; ++i) {
+    const std::vector<unsigned char> value = tsk::test::registryPattern(writer, i);
+    const int length = static_cast<int>(value.size());
+    const tsk::test::WideString name = tsk::test::registryValueName(writer, i);
+    if (settings.SetBinary(name.c_str(), value.data(), length) != 0 ||
+        settings.SetBinary(TSK_W("shared"), value.data(), length) != 0) {
+      say("a write failed");
+      return 1;
+    }
+    if (tsk::test::readValue(settings, name) != value ||
+        !tsk::test::isRegistryPattern(tsk::test::readValue(settings, TSK_W("shared")))) {
+      say("a value read back differs");
+      return 1;
+    }
+    if (count == 0) {
+      say(std::to_string(i).c_str());
+    }
+  }
+  say("ok");
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -91,8 +124,13 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "module-path") == 0) {
     return raceFirstModuleCalls();
   }
+  if (argc == 5 && std::strcmp(argv[1], "registry-writer") == 0) {
+    return writeRegistry(argv[2], static_cast<uint32_t>(std::atoi(argv[3])),
+                         static_cast<uint32_t>(std::atoi(argv[4])));
+  }
   std::fputs("usage: os_test_helper lock shared|exclusive TIMEOUT DATA_PATH\n"
-             "       os_test_helper module-path\n",
+             "       os_test_helper module-path\n"
+             "       os_test_helper registry-writer KEY WRITER COUNT\n",
              stderr);
   return 2;
 }

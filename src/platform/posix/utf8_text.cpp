@@ -30,4 +30,11 @@ std::string toUtf8String(const tsk_wchar_t* text) {
   return utf8;
 }
 
+std::basic_string<tsk_wchar_t> toUtf16String(std::string_view utf8) {
+  std::basic_string<tsk_wchar_t> wide(text::utf8ToUtf16(utf8.data(), utf8.size(), nullptr, 0).count,
+                                      0);
+  text::utf8ToUtf16(utf8.data(), utf8.size(), wide.data(), wide.size());
+  return wide;
+}
+
 } // namespace tsk::platform

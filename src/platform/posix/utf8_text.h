@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <string>
+#include <string_view>
 
 #include "tskbase/common.h"
 
@@ -28,6 +29,9 @@ private:
 
 // UTF-8 of text of any length. Throws std::bad_alloc.
 std::string toUtf8String(const tsk_wchar_t* text);
+
+// UTF-16 of UTF-8 text, ill-formed bytes as U+FFFD. Throws std::bad_alloc.
+std::basic_string<tsk_wchar_t> toUtf16String(std::string_view utf8);
 
 } // namespace tsk::platform
 
