@@ -41,5 +41,6 @@ int main() {
   demo::stackStrings();
   demo::parseTables();
   demo::commandLine();
+  demo::locks();
   return 0;
 }

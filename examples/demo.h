@@ -25,6 +25,7 @@ void parseTables();
 void stackStrings();
 void paddedAndAllocated();
 void guids();
+void locks();
 void modulePathAndLockFiles();
 void recycleBin();
 void registrySettings();

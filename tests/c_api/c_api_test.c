@@ -7,9 +7,11 @@
 #include "tskbase/os_util.h"
 #include "tskbase/parse_table.h"
 #include "tskbase/password.h"
+#include "tskbase/rwlock.h"
 #include "tskbase/string_array.h"
 #include "tskbase/stringcnv.h"
 #include "tskbase/strings.h"
+#include "tskbase/thread_lock.h"
 #include "tskbase/tskassert.h"
 
 #include <stdio.h>
@@ -68,6 +70,16 @@ int main(void) {
   CHECK(string_buildString(table, "val+\" \"+key", 0, line) == TSK_OK &&
         strcmp(line, "42 speed") == 0);
   CHECK(string_freeParseTable(&table) == TSK_OK && table == NULL);
+
+  CThreadLock* locks = NULL;
+  CHECK(threadLock_create(&locks, 2) == TSK_OK && threadLock_lock(locks, 1) == TSK_OK);
+  CHECK(threadLock_unlock(locks, 1) == TSK_OK && threadLock_destroy(&locks) == TSK_OK &&
+        locks == NULL);
+
+  RWLock* rw = NULL;
+  CHECK(rwlock_create(&rw) == TSK_OK && rwlock_claim(rw, 1) == TSK_OK);
+  CHECK(rwlock_release(rw, 1) == TSK_OK && rwlock_release(rw, 1) == TSK_FAIL);
+  CHECK(rwlock_destroy(&rw) == TSK_OK && rw == NULL);
 
   CHECK(module_initializeModulePath(0) == TSK_OK && module_getFileName() != NULL);
   static const tsk_wchar_t upper[] = {'/', 'A', 0}, lower[] = {'\\', 'a', '/', 0};

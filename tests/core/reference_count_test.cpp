@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <limits>
 #include <thread>
 #include <vector>
+
+#include "virtual_slot.h"
 
 namespace {
 
@@ -65,18 +66,12 @@ TEST(ReferenceCount, ConcurrentCallsEachSeeTheirOwnCount) {
       << "a count was returned twice or skipped";
 }
 
-// Virtual slots in the order AddRef, Release, QueryRef, SetRefs. A pointer to
-// a virtual member holds 1 + the slot's byte offset in the table (Itanium C++
-// ABI, used by g++, clang and MinGW).
+// Virtual slots in the order AddRef, Release, QueryRef, SetRefs.
 TEST(ReferenceCount, VirtualSlotsKeepTheirOrder) {
-  const auto slot = [](auto member) {
-    uintptr_t raw[2];
-    static_assert(sizeof raw == sizeof member);
-    std::memcpy(raw, &member, sizeof raw);
-    return raw[0] & 1 ? static_cast<int>((raw[0] - 1) / sizeof(void*)) : -1;
-  };
-  EXPECT_EQ((std::vector<int>{slot(&IReferenceCount::AddRef), slot(&IReferenceCount::Release),
-                              slot(&IReferenceCount::QueryRef), slot(&Counted::SetRefs)}),
+  using tsk::test::virtualSlot;
+  EXPECT_EQ((std::vector<int>{
+                virtualSlot(&IReferenceCount::AddRef), virtualSlot(&IReferenceCount::Release),
+                virtualSlot(&IReferenceCount::QueryRef), virtualSlot(&Counted::SetRefs)}),
             (std::vector<int>{0, 1, 2, 3}));
 }
 

@@ -1,0 +1,65 @@
+// Runs a call on a thread of its own, so that a test can tell whether it is
+// still blocked.
+#ifndef TSKBASE_TESTS_LOCK_BACKGROUND_H
+#define TSKBASE_TESTS_LOCK_BACKGROUND_H
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace tsk::test {
+
+// How long a blocked call is given to show that it would go on: long enough
+// for a thread that is not blocked to finish a short call on a loaded
+// machine, and only ever waited for where the call must stay blocked.
+inline constexpr std::chrono::milliseconds kSettle{150};
+
+// Whether `condition` holds within a generous limit, looking now and then.
+template <typename Condition>
+bool eventually(Condition condition) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > limit) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// A call running on its own thread. The destructor waits for it to end.
+class Background {
+public:
+  explicit Background(std::function<void()> call)
+      : thread_([this, call = std::move(call)] {
+          call();
+          std::lock_guard<std::mutex> hold(mutex_);
+          done_ = true;
+          ended_.notify_all();
+        }) {}
+  ~Background() { thread_.join(); }
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+
+  // Whether the call ends within `limit`.
+  bool endsWithin(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    return ended_.wait_for(hold, limit, [this] { return done_; });
+  }
+  // Still running after kSettle: blocked, as far as a test can tell.
+  bool blocked() { return !endsWithin(kSettle); }
+  // Ends within a generous limit: it was not blocked (or no longer is).
+  bool ends() { return endsWithin(std::chrono::seconds(20)); }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+} // namespace tsk::test
+
+#endif // TSKBASE_TESTS_LOCK_BACKGROUND_H

@@ -1,0 +1,246 @@
+// RWLock and the rwlock_ functions, through the exported interface.
+#include "tskbase/rwlock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "allocation_failure.h"
+#include "background.h"
+#include "virtual_slot.h"
+
+namespace {
+
+using tsk::test::Background;
+using tsk::test::eventually;
+
+constexpr int32_t kWriter = 0;
+constexpr int32_t kReader = 1;
+
+// A lock made with rwlock_create and destroyed at the end of the scope.
+class Handle {
+public:
+  Handle() { EXPECT_EQ(rwlock_create(&lock_), TSK_OK); }
+  ~Handle() { rwlock_destroy(&lock_); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  RWLock* get() const { return lock_; }
+
+private:
+  RWLock* lock_ = nullptr;
+};
+
+// The flat functions take modes 0 and 1 only and refuse null handles, with
+// nothing claimed or released; a reader's release with no reader inside
+// fails.
+TEST(RWLock, FlatFunctionsCheckHandlesAndModes) {
+  Handle lock;
+  EXPECT_EQ(rwlock_create(nullptr), TSK_FAIL);
+  const std::vector<tsk_status> refused = {
+      rwlock_claim(nullptr, kReader), rwlock_release(nullptr, kReader),
+      rwlock_claim(lock.get(), 2),    rwlock_claim(lock.get(), -1),
+      rwlock_release(lock.get(), 2),  rwlock_release(lock.get(), kReader),
+      rwlock_destroy(nullptr)};
+  EXPECT_EQ(refused, std::vector<tsk_status>(refused.size(), TSK_FAIL));
+  // Nothing was claimed: a writer enters and leaves at once.
+  Background writer([&] {
+    rwlock_claim(lock.get(), kWriter);
+    rwlock_release(lock.get(), kWriter);
+  });
+  EXPECT_TRUE(writer.ends());
+
+  RWLock* handle = nullptr;
+  ASSERT_EQ(rwlock_create(&handle), TSK_OK);
+  EXPECT_EQ(rwlock_destroy(&handle), TSK_OK);
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(rwlock_destroy(&handle), TSK_FAIL);
+}
+
+// Readers count claims: two claims need two releases, and a third release
+// fails; the writer then enters at once.
+TEST(RWLock, ReaderClaimsAndReleasesBalance) {
+  Handle lock;
+  const std::vector<tsk_status> statuses = {
+      rwlock_claim(lock.get(), kReader), rwlock_claim(lock.get(), kReader),
+      rwlock_release(lock.get(), kReader), rwlock_release(lock.get(), kReader),
+      rwlock_release(lock.get(), kReader)};
+  EXPECT_EQ(statuses, (std::vector<tsk_status>{TSK_OK, TSK_OK, TSK_OK, TSK_OK, TSK_FAIL}));
+  Background writer([&] {
+    rwlock_claim(lock.get(), kWriter);
+    rwlock_release(lock.get(), kWriter);
+  });
+  EXPECT_TRUE(writer.ends());
+}
+
+// While a reader holds the lock a writer waits, and a second reader enters
+// at once (readers are preferred); the writer enters when both have left.
+TEST(RWLock, WriterWaitsForReadersWhoMayStillEnter) {
+  Handle lock;
+  rwlock_claim(lock.get(), kReader);
+  std::atomic<bool> writing{false};
+  Background writer([&] {
+    rwlock_claim(lock.get(), kWriter);
+    writing = true;
+    rwlock_release(lock.get(), kWriter);
+  });
+  EXPECT_TRUE(writer.blocked());
+  Background secondReader([&] {
+    rwlock_claim(lock.get(), kReader);
+    EXPECT_FALSE(writing.load());
+    rwlock_release(lock.get(), kReader);
+  });
+  EXPECT_TRUE(secondReader.ends());
+  EXPECT_TRUE(writer.blocked());
+  EXPECT_EQ(rwlock_release(lock.get(), kReader), TSK_OK);
+  EXPECT_TRUE(writer.ends());
+  EXPECT_TRUE(writing.load());
+}
+
+// While a writer holds the lock readers wait; after its release they are
+// inside together (each waits inside for the other).
+TEST(RWLock, ReadersWaitForTheWriterThenShare) {
+  Handle lock;
+  rwlock_claim(lock.get(), kWriter);
+  std::atomic<int> inside{0};
+  auto reader = [&] {
+    rwlock_claim(lock.get(), kReader);
+    ++inside;
+    EXPECT_TRUE(eventually([&] { return inside.load() == 2; }));
+    rwlock_release(lock.get(), kReader);
+  };
+  Background first(reader), second(reader);
+  EXPECT_TRUE(first.blocked() && second.blocked());
+  EXPECT_EQ(inside.load(), 0);
+  EXPECT_EQ(rwlock_release(lock.get(), kWriter), TSK_OK);
+  EXPECT_TRUE(first.ends() && second.ends());
+}
+
+// Virtual slots in the order destructor (two slots), Initialize, Claim,
+// Release, Cleanup.
+TEST(RWLock, VirtualSlotsKeepTheirOrder) {
+  using tsk::test::virtualSlot;
+  EXPECT_EQ((std::vector<int>{virtualSlot(&RWLock::Initialize), virtualSlot(&RWLock::Claim),
+                              virtualSlot(&RWLock::Release), virtualSlot(&RWLock::Cleanup)}),
+            (std::vector<int>{2, 3, 4, 5}));
+}
+
+// Two-phase setup: before Initialize and after Cleanup a claim returns at
+// once and a release fails; Initialize gives a working lock.
+TEST(RWLock, ClaimsNeedAnInitialisedLock) {
+  RWLock lock;
+  lock.Claim(kWriter);
+  lock.Claim(kReader);
+  EXPECT_EQ(lock.Release(kReader), 0x8000);
+  EXPECT_EQ(lock.Release(kWriter), 0x8000);
+  ASSERT_EQ(lock.Initialize(), 0);
+  lock.Claim(kReader);
+  EXPECT_EQ(lock.Release(kReader), 0);
+  lock.Claim(kWriter);
+  EXPECT_EQ(lock.Release(kWriter), 0);
+  lock.Cleanup();
+  lock.Claim(kWriter);
+  EXPECT_EQ(lock.Release(kWriter), 0x8000);
+  ASSERT_EQ(lock.Initialize(), 0) << "initialised afresh after a cleanup";
+  lock.Claim(kWriter);
+  EXPECT_EQ(lock.Release(kWriter), 0);
+  lock.Cleanup();
+}
+
+// Without memory Initialize fails and leaves nothing behind; rwlock_create
+// then stores nothing.
+TEST(RWLock, InitializeFailsCleanlyWithoutMemory) {
+  tsk::test::FailNthAllocation failing(1);
+  RWLock lock;
+  EXPECT_EQ(lock.Initialize(), 0x8000);
+  EXPECT_EQ(lock.Release(kReader), 0x8000);
+  tsk::testing::failNthAllocation(1);
+  auto* untouched = reinterpret_cast<RWLock*>(0x1234);
+  EXPECT_EQ(rwlock_create(&untouched), TSK_FAIL);
+  EXPECT_EQ(untouched, reinterpret_cast<RWLock*>(0x1234));
+  EXPECT_EQ(failing.leaked(), 0);
+}
+
+// Copies are one lock: a reader through a copy keeps out a writer through
+// the original, and the kernel objects are closed once, whichever object
+// cleans up and whichever goes last.
+TEST(RWLock, CopiesShareOneLock) {
+  auto* original = new RWLock;
+  ASSERT_EQ(original->Initialize(), 0);
+  RWLock copy(*original);
+  RWLock assigned;
+  assigned = copy;
+  RWLock& same = assigned;
+  assigned = same;
+  copy.Claim(kReader);
+  Background writer([&] {
+    original->Claim(kWriter);
+    original->Release(kWriter);
+  });
+  EXPECT_TRUE(writer.blocked());
+  EXPECT_EQ(assigned.Release(kReader), 0) << "the reader counts in every copy";
+  EXPECT_TRUE(writer.ends());
+  EXPECT_EQ(copy.Release(kReader), 0x8000);
+  delete original;
+  assigned.Claim(kWriter);
+  EXPECT_EQ(copy.Release(kWriter), 0);
+  copy.Cleanup();
+  EXPECT_EQ(assigned.Release(kReader), 0x8000) << "closed for every copy";
+}
+
+// Readers enter and leave together, then come back as soon as a writer has
+// taken the lock; every writer must be alone, and no reader may be inside
+// with a writer. Readers leaving at the same moment once left the readers'
+// gate open with the data given to a writer, so that the readers coming back
+// walked through the open gate into the writer's hold.
+TEST(RWLock, WritersAreAloneUnderStress) {
+  constexpr int kReaders = 2, kWriters = 2, kRounds = 20000;
+  Handle lock;
+  std::atomic<int> readers{0}, writers{0}, writerEntries{0}, faults{0};
+  std::atomic<bool> readersDone{false};
+  std::atomic<int> arrivals{0};
+  {
+    std::vector<std::jthread> writerThreads;
+    for (int w = 0; w < kWriters; ++w) {
+      writerThreads.emplace_back([&] {
+        while (!readersDone.load()) {
+          rwlock_claim(lock.get(), kWriter);
+          faults += writers.fetch_add(1) != 0 || readers.load() != 0;
+          ++writerEntries;
+          std::this_thread::yield();
+          faults += readers.load() != 0;
+          writers.fetch_sub(1);
+          rwlock_release(lock.get(), kWriter);
+        }
+      });
+    }
+    std::vector<std::jthread> readerThreads;
+    for (int r = 0; r < kReaders; ++r) {
+      readerThreads.emplace_back([&] {
+        for (int i = 0; i < kRounds; ++i) {
+          rwlock_claim(lock.get(), kReader);
+          readers.fetch_add(1);
+          faults += writers.load() != 0;
+          // Meet the other readers inside and leave at the same instant.
+          arrivals.fetch_add(1);
+          while (arrivals.load() < (i + 1) * kReaders) {
+            std::this_thread::yield();
+          }
+          const int entries = writerEntries.load(); // no writer can enter now
+          readers.fetch_sub(1);
+          rwlock_release(lock.get(), kReader);
+          while (writerEntries.load() == entries && !readersDone.load()) {
+            std::this_thread::yield();
+          }
+        }
+      });
+    }
+    readerThreads.clear();
+    readersDone = true;
+  }
+  EXPECT_EQ(faults.load(), 0);
+  EXPECT_EQ(rwlock_release(lock.get(), kReader), TSK_FAIL) << "no reader left inside";
+}
+
+} // namespace
