@@ -84,13 +84,19 @@ test_preset() {
   TOTAL_FAILED=$((TOTAL_FAILED + failed))
 }
 
-# The text tests also run under a Latin-1 locale, to show that the narrow
-# encoding follows the locale. Created once; the tests skip without it.
-ensure_latin1_locale() {
-  locale -a 2>/dev/null | grep -qix 'de_DE.iso88591' && return 0
-  log "Generating the de_DE.ISO-8859-1 locale"
-  as_root localedef -i de_DE -f ISO-8859-1 de_DE.ISO-8859-1 ||
-    echo "warning: could not generate de_DE.ISO-8859-1; the Latin-1 tests will be skipped"
+# The text tests also run under a Latin-1 and a GB18030 locale, to show that
+# the narrow encoding follows the locale, single-byte and multibyte. Created
+# once; the tests skip without them.
+ensure_locale() { # input charmap name
+  locale -a 2>/dev/null | grep -qix "$(echo "$3" | sed 's/-//g')" && return 0
+  log "Generating the $3 locale"
+  as_root localedef -i "$1" -f "$2" "$3" ||
+    echo "warning: could not generate $3; the tests that need it will be skipped"
+}
+
+ensure_test_locales() {
+  ensure_locale de_DE ISO-8859-1 de_DE.ISO-8859-1
+  ensure_locale zh_CN GB18030 zh_CN.GB18030
 }
 
 # Builds the libFuzzer targets and runs each for a bounded time.
@@ -127,7 +133,7 @@ fuzz_preset() {
 
 run_tests() {
   trap stop_wine EXIT
-  ensure_latin1_locale
+  ensure_test_locales
   for preset in linux linux-asan linux-tsan windows; do
     test_preset "$preset"
   done
@@ -159,6 +165,7 @@ run_demo() {
 }
 
 run_bench() {
+  ensure_test_locales
   build_preset release
   log "Benchmarks"
   for bench in build/release/bin/*_bench; do

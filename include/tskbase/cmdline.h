@@ -22,6 +22,17 @@
 ///
 /// An object may be read from several threads once SplitLine has returned;
 /// SplitLine must not run while any other member runs on the same object.
+///
+/// Memory: the switches and arguments an object holds, and the strings its
+/// members return, are allocated by the library's C++ runtime. On Windows
+/// that runtime is linked into the DLL, so its operator new serves them even
+/// when the caller replaces operator new: the caller's replacement is not
+/// asked, and the blocks come from the heap of the DLL's own C runtime
+/// (msvcrt.dll). A caller that replaces operator new and delete therefore
+/// meets blocks in its operator delete that it did not allocate (when
+/// returned strings are destroyed or grow), which only msvcrt.dll's free
+/// releases. On Linux the library shares the process's C++ runtime, and a
+/// replaced operator new serves it too.
 #ifndef TSKBASE_CMDLINE_H
 #define TSKBASE_CMDLINE_H
 

@@ -4,6 +4,18 @@
  *
  * The export macro, the status values of the plain-function families and the
  * library's 16-bit wide character type. Compiles as C11 and as C++.
+ *
+ * Heap blocks. The blocks the library hands out come from the C runtime
+ * heap, and the blocks a caller hands it to keep (stringArray_addMemberA,
+ * parse-table entries, the allocation function of string_sprintfAllocW) must
+ * come from there too. A caller releases the library's blocks with free() or
+ * through the library (string_freeA, osUtil_freeMemory, stringArray_destroyA).
+ * On Windows that heap is the Universal C Runtime's (ucrtbase.dll), the one
+ * programs built with Visual Studio 2015 or later use with the DLL runtime
+ * (/MD), whatever runtime the DLL itself is linked against. A caller on
+ * another C runtime (msvcrt.dll, an older msvcr*.dll, one linked in
+ * statically) has a heap of its own: it releases the library's blocks only
+ * through the library and hands it no block to keep.
  */
 #ifndef TSKBASE_COMMON_H
 #define TSKBASE_COMMON_H

@@ -49,7 +49,8 @@ TSKBASE_EXTERN_C_BEGIN
 /** One entry. The layout is part of the interface: a caller may allocate an
  * entry with malloc, fill in name and type, and hand it to
  * string_addParseTableValue; the table then owns it and releases it (and the
- * text of a TSK_PARSE_TEXT entry) with free. */
+ * text of a TSK_PARSE_TEXT entry) with free (the C runtime heap of
+ * tskbase/common.h). */
 typedef struct ParseTableValue {
   char name[TSK_PARSE_NAME_SIZE]; /**< zero-terminated, at most 63 characters */
   uint32_t type;                  /**< TSK_PARSE_TEXT .. TSK_PARSE_DOUBLE */

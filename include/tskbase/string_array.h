@@ -26,7 +26,8 @@
 TSKBASE_EXTERN_C_BEGIN
 
 /** @{ */
-/** Appends `member` itself, which must be a malloc block, and takes it over.
+/** Appends `member` itself, which must be a malloc block (of the C runtime
+ * heap, tskbase/common.h), and takes it over.
  * The block is reallocated for every addition. */
 TSKBASE_API tsk_status stringArray_addMemberA(char*** array, uint32_t* count, char* member);
 TSKBASE_API tsk_status stringArray_addMemberW(tsk_wchar_t*** array, uint32_t* count,

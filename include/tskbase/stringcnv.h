@@ -11,7 +11,8 @@
  *   - into the caller's buffer; the capacity counts elements of the
  *     destination (bytes or 16-bit units) and includes the terminator;
  *   - into a fresh malloc block stored through a pointer (...Alloc); the
- *     caller releases it with free() (or string_freeA);
+ *     caller releases it with free() (or string_freeA; tskbase/common.h says
+ *     which heap);
  *   - over an array of `count` strings into a fresh array of `count` fresh
  *     strings (the p forms); a member that does not convert, or is null,
  *     leaves a null element; the caller frees each element, then the array.
@@ -20,6 +21,12 @@
  * capacity of 0, a conversion that does not fit (the ANSI forms never cut),
  * or memory exhaustion. Ill-formed input is replaced (U+FFFD), characters
  * the narrow encoding lacks become '?'. Nothing is kept between calls.
+ *
+ * How many U+FFFD ill-formed UTF-8 gives is not the same everywhere: on
+ * Linux one per maximal ill-formed subpart, as Unicode recommends ("\xE2\x82"
+ * cut short is one, "\xC0\xAF" two); on Windows whatever the system's
+ * MultiByteToWideChar decides, which may differ. Well-formed text converts
+ * alike on both.
  *
  * Buffer forms at a glance:
  *   mbsToWcs     fails unless the whole text fits; element capacity - 1 is 0.

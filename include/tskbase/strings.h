@@ -123,7 +123,8 @@ TSKBASE_API tsk_wchar_t* string_toUpperW(tsk_wchar_t* str);
 /** @} */
 
 /** @{ */
-/** Releases a block that the library allocated (free()). */
+/** Releases a block that the library allocated (free() of the C runtime heap,
+ * see tskbase/common.h). */
 TSKBASE_API void string_freeA(void* block);
 TSKBASE_API void string_freeW(void* block);
 /** @} */
@@ -207,7 +208,16 @@ TSKBASE_API tsk_status string_safeConcatenateW(const tsk_wchar_t* src, tsk_wchar
 /** printf into at most size - 1 elements. When the text fits, element
  * size - 1 is set to 0 and the call succeeds. When it is longer, its first
  * size - 1 elements are in the buffer, element size - 1 is left as it was,
- * and the call fails. Fails for a null buffer or format or size 0. */
+ * and the call fails. Fails for a null buffer or format or size 0.
+ *
+ * The formatter is the library's own, and writes the same text on every
+ * platform: numbers by the C standard's rules (infinity as inf, a NaN as
+ * nan whatever its sign bit, the decimal point of the C locale), text
+ * arguments with Windows' conventions (%s of the format's own width, %S of
+ * the other; h, l and w fix the width). One thing cannot be the same: on
+ * Windows %Lf, %Le, %Lg and %La read a double, as callers built with
+ * Microsoft's compiler pass one (their long double is a double); on Linux
+ * they read a long double. */
 TSKBASE_API tsk_status string_safeSprintfA(char* buf, size_t size, const char* format, ...);
 TSKBASE_API tsk_status string_safeSprintfW(tsk_wchar_t* buf, size_t size, const tsk_wchar_t* format,
                                            ...);
@@ -220,7 +230,9 @@ TSKBASE_API tsk_status string_safeVsprintfW(tsk_wchar_t* buf, size_t size,
 /** The allocation function of string_sprintfAllocW. */
 typedef void* (*tsk_allocate_fn)(size_t bytes);
 /** The formatted text in a fresh block from `allocate` (asked for a size in
- * bytes), or null. The block must be one that free() releases. */
+ * bytes), or null. The block must be one that free() of the C runtime heap
+ * releases (tskbase/common.h): the library releases it when formatting
+ * fails. */
 TSKBASE_API tsk_wchar_t* string_sprintfAllocW(tsk_allocate_fn allocate, const tsk_wchar_t* format,
                                               ...);
 

@@ -14,12 +14,21 @@
  *                           error stream, then abort()
  *   TSKASSERT_MODE_MSGBOX   a message box with Abort (ends the process),
  *                           Retry (breaks into the debugger and returns) and
- *                           Ignore (returns); if the box cannot be shown,
- *                           abort()
+ *                           Ignore (returns); if the box cannot be shown (no
+ *                           desktop: a service, a batch job), its text goes
+ *                           to the error stream and the debugger's output,
+ *                           then abort()
  *
  * Without a windowing system the message box is a question on the process's
  * controlling terminal, and a console program is one that has such a
- * terminal.
+ * terminal. The question is asked in line mode whatever mode the terminal
+ * was in (raw, say), and either line ending answers it; the terminal's
+ * settings are restored afterwards. A process in a background job does not
+ * own the terminal and is not asked: the box cannot be shown.
+ *
+ * The check of a hook's address allocates no memory: a failure raised inside
+ * an allocator or a signal handler reaches the hook without re-entering
+ * malloc.
  *
  * Mode and hook are changed atomically and may be set from any thread, also
  * while another thread is inside the handler.
