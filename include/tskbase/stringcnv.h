@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/stringcnv.h - converting text between the narrow ("ANSI")
  * encoding, UTF-8 and UTF-16.
  *
@@ -52,42 +53,66 @@ TSKBASE_EXTERN_C_BEGIN
 
 /* ---- Narrow (ANSI) to wide ----------------------------------------------- */
 
+/** Narrow text into the caller's wide buffer of `capacity` units. */
 TSKBASE_API tsk_status stringCnv_mbsToWcs(const char* src, tsk_wchar_t* dst, int32_t capacity);
-/* Capacities above 0x7FFFFFFF count as 0x7FFFFFFF. */
+/** As stringCnv_mbsToWcs; capacities above 0x7FFFFFFF count as 0x7FFFFFFF. */
 TSKBASE_API tsk_status stringCnv_mbsToTcs(const char* src, tsk_wchar_t* dst, size_t capacity);
+/** @{ */
+/** Narrow text into a fresh wide block stored in *result. */
 TSKBASE_API tsk_status stringCnv_mbsToWcsAlloc(const char* src, tsk_wchar_t** result);
 TSKBASE_API tsk_status stringCnv_mbsToTcsAlloc(const char* src, tsk_wchar_t** result);
+/** @} */
+/** `count` narrow strings into a fresh array of fresh wide strings. */
 TSKBASE_API tsk_status stringCnv_mbspToWcsp(const char* const* src, int32_t count,
                                             tsk_wchar_t*** result);
 
 /* ---- Wide to narrow (ANSI) ----------------------------------------------- */
 
+/** @{ */
+/** Wide text into the caller's narrow buffer of `capacity` bytes. */
 TSKBASE_API tsk_status stringCnv_wcsToMbs(const tsk_wchar_t* src, char* dst, size_t capacity);
 TSKBASE_API tsk_status stringCnv_tcsToMbs(const tsk_wchar_t* src, char* dst, size_t capacity);
+/** @} */
+/** @{ */
+/** Wide text into a fresh narrow block stored in *result. */
 TSKBASE_API tsk_status stringCnv_wcsToMbsAlloc(const tsk_wchar_t* src, char** result);
 TSKBASE_API tsk_status stringCnv_tcsToMbsAlloc(const tsk_wchar_t* src, char** result);
+/** @} */
+/** `count` wide strings into a fresh array of fresh narrow strings. */
 TSKBASE_API tsk_status stringCnv_wcspToMbsp(const tsk_wchar_t* const* src, int32_t count,
                                             char*** result);
 
 /* ---- UTF-8 and wide ------------------------------------------------------ */
 
+/** UTF-8 text into the caller's wide buffer of `capacity` units. */
 TSKBASE_API tsk_status stringCnv_utf8ToWcs(const char* src, tsk_wchar_t* dst, size_t capacity);
+/** UTF-8 text into a fresh wide block stored in *result. */
 TSKBASE_API tsk_status stringCnv_utf8ToWcsAlloc(const char* src, tsk_wchar_t** result);
+/** `count` UTF-8 strings into a fresh array of fresh wide strings. */
 TSKBASE_API tsk_status stringCnv_utf8pToWcsp(const char* const* src, int32_t count,
                                              tsk_wchar_t*** result);
+/** Wide text into the caller's UTF-8 buffer of `capacity` bytes. */
 TSKBASE_API tsk_status stringCnv_wcsToUTF8(const tsk_wchar_t* src, char* dst, size_t capacity);
+/** Wide text into a fresh UTF-8 block stored in *result. */
 TSKBASE_API tsk_status stringCnv_wcsToUTF8Alloc(const tsk_wchar_t* src, char** result);
+/** `count` wide strings into a fresh array of fresh UTF-8 strings. */
 TSKBASE_API tsk_status stringCnv_wcspToUTF8p(const tsk_wchar_t* const* src, int32_t count,
                                              char*** result);
 
 /* ---- Wide copies (one function each under two names) --------------------- */
 
+/** @{ */
+/** Copies wide text into the caller's buffer of `capacity` units. */
 TSKBASE_API tsk_status stringCnv_tcsToWcs(const tsk_wchar_t* src, tsk_wchar_t* dst,
                                           int32_t capacity);
 TSKBASE_API tsk_status stringCnv_wcsToTcs(const tsk_wchar_t* src, tsk_wchar_t* dst,
                                           int32_t capacity);
+/** @} */
+/** @{ */
+/** Copies wide text into a fresh block stored in *result. */
 TSKBASE_API tsk_status stringCnv_tcsToWcsAlloc(const tsk_wchar_t* src, tsk_wchar_t** result);
 TSKBASE_API tsk_status stringCnv_wcsToTcsAlloc(const tsk_wchar_t* src, tsk_wchar_t** result);
+/** @} */
 
 TSKBASE_EXTERN_C_END
 
