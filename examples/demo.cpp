@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "tskbase/version.h"
+
 namespace demo {
 
 void heading(const char* title) { std::printf("\n== %s\n\n", title); }
@@ -31,7 +33,8 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     return demo::crossProcessLockChild(argc, argv);
   }
-  std::printf("tskbase demo\n");
+  std::printf("tskbase demo, version %s
+", TSKBASE_VERSION);
   demo::packedBuffers();
   demo::paddedAndAllocated();
   demo::guids();
