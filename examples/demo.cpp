@@ -33,8 +33,7 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     return demo::crossProcessLockChild(argc, argv);
   }
-  std::printf("tskbase demo, version %s
-", TSKBASE_VERSION);
+  std::printf("tskbase demo, version %s\n", TSKBASE_VERSION);
   demo::packedBuffers();
   demo::paddedAndAllocated();
   demo::guids();
