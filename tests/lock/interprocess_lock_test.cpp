@@ -9,28 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
-#include <cstring>
 #include <memory>
-#include <ostream>
 #include <string>
 
 #include "background.h"
 #include "lock_process.h"
-
-namespace tsk {
-
-bool operator==(const InterProcessLockRecord& a, const InterProcessLockRecord& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-void PrintTo(const InterProcessLockRecord& r, std::ostream* out) {
-  *out << "{spin " << r.spinCount << ", count " << r.lockCount << ", thread " << r.ownerThreadId
-       << ", process " << r.ownerProcessId << ", lock " << r.ownerLock << ", levels "
-       << r.recursionCount << ", reserved " << r.reserved << "}";
-}
-
-} // namespace tsk
 
 namespace {
 
@@ -38,7 +23,16 @@ using tsk::InterProcessLockRecord;
 using namespace tsk::test;
 namespace platform = tsk::platform;
 
-// The record of the lock `name`, seen through its shared memory.
+// The fields of a record in their order: spin count, lock count, owner
+// thread, owner process, owner object, recursion count, reserved.
+using Fields = std::array<uint64_t, 7>;
+
+template <typename T>
+uint64_t load(T& field) {
+  return static_cast<uint64_t>(std::atomic_ref<T>(field).load());
+}
+
+// The record of the lock `name`, seen through its own handle and view.
 class SharedRecord {
 public:
   explicit SharedRecord(const std::string& name)
@@ -52,47 +46,34 @@ public:
   SharedRecord(const SharedRecord&) = delete;
   SharedRecord& operator=(const SharedRecord&) = delete;
 
-  InterProcessLockRecord read() const {
-    InterProcessLockRecord copy;
-    copy.spinCount = load(record_->spinCount);
-    copy.lockCount = load(record_->lockCount);
-    copy.ownerThreadId = load(record_->ownerThreadId);
-    copy.ownerProcessId = load(record_->ownerProcessId);
-    copy.ownerLock = load(record_->ownerLock);
-    copy.recursionCount = load(record_->recursionCount);
-    copy.reserved = load(record_->reserved);
-    return copy;
+  Fields read() const {
+    InterProcessLockRecord& r = *record_;
+    return {load(r.spinCount),      load(r.lockCount), load(r.ownerThreadId),
+            load(r.ownerProcessId), load(r.ownerLock), load(r.recursionCount),
+            load(r.reserved)};
   }
 
 private:
-  template <typename T>
-  static T load(T& field) {
-    return std::atomic_ref<T>(field).load();
-  }
-
   platform::Handle memory_;
   InterProcessLockRecord* record_;
 };
 
-// The record of a lock that `lock`, taken by the calling thread, holds with
-// `levels` levels and `waiters` waiting threads.
-InterProcessLockRecord heldThrough(const InterProcessLock& lock, uint32_t spinCount, int32_t levels,
-                                   int32_t waiters = 0) {
-  return {spinCount,
-          levels + waiters,
+// The record of a lock that the calling thread holds through `lock` with
+// `levels` levels while `waiters` threads wait.
+Fields heldThrough(const InterProcessLock& lock, uint32_t spin, int levels, int waiters = 0) {
+  return {spin,
+          static_cast<uint64_t>(levels + waiters),
           platform::currentThreadId(),
           platform::currentProcessId(),
           reinterpret_cast<uintptr_t>(&lock),
-          levels,
+          static_cast<uint64_t>(levels),
           0};
 }
 
-InterProcessLockRecord freeRecord(uint32_t spinCount, int32_t waiters = 0) {
-  return {spinCount, waiters, 0, 0, 0, 0, 0};
-}
+Fields freeRecord(uint32_t spin) { return {spin, 0, 0, 0, 0, 0, 0}; }
 
-std::unique_ptr<InterProcessLock> makeLock(const std::string& name, uint32_t spinCount) {
-  return std::make_unique<InterProcessLock>(wide(name).c_str(), nullptr, spinCount);
+std::unique_ptr<InterProcessLock> makeLock(const std::string& name, uint32_t spin) {
+  return std::make_unique<InterProcessLock>(wide(name).c_str(), nullptr, spin);
 }
 
 std::unique_ptr<LockProcess> processWith(const std::string& name) {
@@ -101,81 +82,62 @@ std::unique_ptr<LockProcess> processWith(const std::string& name) {
   return process;
 }
 
-// A thread that holds the lock through one object gets it again through a
-// second object of the name, and must give up both levels before another
-// process gets it.
-TEST(InterProcessLockRecord, ASecondObjectOfTheNameAddsALevel) {
-  const std::string name = uniqueLockName("second");
-  auto first = makeLock(name, 0);
-  auto second = makeLock(name, 0);
+// Levels taken through any object of the name by the holding thread are
+// counted, and all must be released before another process gets the lock;
+// the last release leaves a free record with the spin count kept.
+TEST(InterProcessLockRecord, LevelsThroughEveryObjectOfTheName) {
+  const std::string name = uniqueLockName("levels");
+  auto first = makeLock(name, 7);
+  auto second = makeLock(name, 7);
   const SharedRecord shared(name);
   auto other = processWith(name);
+  EXPECT_EQ(shared.read(), freeRecord(0)) << "the helper stored its spin count";
+  first->ObtainLock();
   first->ObtainLock();
   EXPECT_TRUE(second->TryLock());
-  EXPECT_EQ(shared.read(), heldThrough(*first, 0, 2));
-  first->ReleaseLock();
-  EXPECT_EQ(other->ask("try"), "false");
-  second->ReleaseLock();
+  EXPECT_EQ(shared.read(), heldThrough(*first, 0, 3));
+  for (int left = 2; left >= 0; --left) {
+    EXPECT_EQ(other->ask("try"), "false");
+    (left % 2 ? first : second)->ReleaseLock();
+    EXPECT_EQ(shared.read(), left > 0 ? heldThrough(*first, 0, left) : freeRecord(0));
+  }
   EXPECT_EQ(other->ask("try"), "true");
   EXPECT_EQ(other->ask("release"), "released");
 }
 
-// Three obtains and three releases leave a free record, the spin count kept.
-TEST(InterProcessLockRecord, LevelsAreCountedAndAllReleased) {
-  const std::string name = uniqueLockName("levels");
-  auto lock = makeLock(name, 7);
-  const SharedRecord shared(name);
-  for (int32_t level = 1; level <= 3; ++level) {
-    lock->ObtainLock();
-    EXPECT_EQ(shared.read(), heldThrough(*lock, 7, level));
-  }
-  for (int32_t level = 2; level >= 0; --level) {
-    lock->ReleaseLock();
-    EXPECT_EQ(shared.read(), level > 0 ? heldThrough(*lock, 7, level) : freeRecord(7));
-  }
-}
-
-// A release by a thread that does not hold the lock, of this process or of
-// another, changes nothing.
-TEST(InterProcessLockRecord, AStrangersReleaseChangesNothing) {
+// While another process holds the lock: a try without spinning fails and
+// changes nothing, and neither do releases by threads that do not hold it.
+TEST(InterProcessLockRecord, StrangersChangeNothing) {
   const std::string name = uniqueLockName("stranger");
-  auto lock = makeLock(name, 0);
-  const SharedRecord shared(name);
-  auto other = processWith(name);
-  lock->ObtainLock();
-  const InterProcessLockRecord held = shared.read();
-  EXPECT_TRUE(Background([&] { lock->ReleaseLock(); }).ends());
-  EXPECT_EQ(other->ask("release"), "released");
-  EXPECT_EQ(shared.read(), held);
-  lock->ReleaseLock();
-  EXPECT_EQ(shared.read(), freeRecord(0));
-}
-
-// With spin count 0 a try on a lock held elsewhere fails at its one attempt
-// and leaves the count alone.
-TEST(InterProcessLockRecord, ATryWithoutSpinningFailsAtOnce) {
-  const std::string name = uniqueLockName("nospin");
   auto other = processWith(name);
   ASSERT_EQ(other->ask("obtain"), "obtained");
   auto lock = makeLock(name, 0);
   const SharedRecord shared(name);
-  const InterProcessLockRecord held = shared.read();
-  EXPECT_EQ(held.lockCount, 1);
+  const Fields held = shared.read();
+  EXPECT_EQ(held[1], 1u);
   EXPECT_FALSE(lock->TryLock());
+  lock->ReleaseLock();
   EXPECT_EQ(shared.read(), held);
+  EXPECT_EQ(other->ask("release"), "released");
+  lock->ObtainLock();
+  EXPECT_TRUE(Background([&] { lock->ReleaseLock(); }).ends());
+  EXPECT_EQ(other->ask("release"), "released");
+  EXPECT_EQ(shared.read(), heldThrough(*lock, 0, 1));
+  lock->ReleaseLock();
 }
 
-// A holder with two levels whose object is destroyed hands the lock to the
-// waiting thread, which holds it with one level.
-TEST(InterProcessLockRecord, ADestroyedHolderHandsTheLockToAWaiter) {
-  const std::string name = uniqueLockName("handover");
+// A holder whose object is destroyed: with two levels and one waiting
+// thread, the waiter wakes and holds the lock with one level; without a
+// waiter, the lock is free, the event is not signalled, and the next try
+// from another process succeeds at its one attempt.
+TEST(InterProcessLockRecord, ADestroyedHolderFreesTheLock) {
+  const std::string name = uniqueLockName("destroyed");
   auto holder = processWith(name);
   ASSERT_EQ(holder->ask("obtain"), "obtained");
   ASSERT_EQ(holder->ask("obtain"), "obtained");
   auto lock = makeLock(name, 0);
   const SharedRecord shared(name);
-  InterProcessLockRecord seenByWaiter{};
-  InterProcessLockRecord expected{};
+  Fields seenByWaiter{}, expected{};
   Background waiter([&] {
     lock->ObtainLock();
     seenByWaiter = shared.read();
@@ -183,20 +145,12 @@ TEST(InterProcessLockRecord, ADestroyedHolderHandsTheLockToAWaiter) {
     lock->ReleaseLock();
   });
   ASSERT_TRUE(waiter.blocked());
-  EXPECT_EQ(shared.read().lockCount, 3);
+  EXPECT_EQ(shared.read()[1], 3u);
   EXPECT_EQ(holder->ask("destroy"), "destroyed");
   ASSERT_TRUE(waiter.ends());
   EXPECT_EQ(seenByWaiter, expected);
-  EXPECT_EQ(shared.read(), freeRecord(0));
-}
 
-// A holder without waiters whose object is destroyed leaves a free lock and
-// no signal: the next try from another process succeeds at its one attempt.
-TEST(InterProcessLockRecord, ADestroyedHolderWithoutWaitersFreesTheLock) {
-  const std::string name = uniqueLockName("destroyed");
-  auto lock = makeLock(name, 0); // keeps the record
-  const SharedRecord shared(name);
-  auto holder = processWith(name);
+  ASSERT_EQ(holder->ask("iplock " + name + " 0"), "ok");
   ASSERT_EQ(holder->ask("obtain"), "obtained");
   EXPECT_EQ(holder->ask("destroy"), "destroyed");
   EXPECT_EQ(shared.read(), freeRecord(0));
@@ -206,50 +160,26 @@ TEST(InterProcessLockRecord, ADestroyedHolderWithoutWaitersFreesTheLock) {
   platform::closeHandle(event);
   auto next = processWith(name);
   EXPECT_EQ(next->ask("try"), "true");
-  EXPECT_EQ(next->ask("release"), "released");
 }
 
 // Every new object stores its spin count, and SetSpinCount changes it for
 // all, except on a machine with one processor, where nothing is stored.
 TEST(InterProcessLockRecord, TheSpinCountIsSharedUnlessThereIsOneProcessor) {
-  struct Pretending {
-    explicit Pretending(bool one) { tsk::testing::pretendSingleProcessor(one); }
-    ~Pretending() { tsk::testing::pretendSingleProcessor(false); }
-  };
   const std::string name = uniqueLockName("spin");
   const SharedRecord shared(name);
-  auto single = [&] {
-    Pretending one(true);
-    return makeLock(name, 77);
-  }();
-  EXPECT_EQ(shared.read().spinCount, 0u);
+  tsk::testing::pretendSingleProcessor(true);
+  auto single = makeLock(name, 77);
+  tsk::testing::pretendSingleProcessor(false);
   single->SetSpinCount(1000);
-  EXPECT_EQ(shared.read().spinCount, 0u);
+  EXPECT_EQ(shared.read()[0], 0u);
   EXPECT_TRUE(single->TryLock()) << "one attempt on a free lock";
   single->ReleaseLock();
 
   auto many = makeLock(name, 5);
-  EXPECT_EQ(shared.read().spinCount, 5u);
+  EXPECT_EQ(shared.read()[0], 5u);
   many->SetSpinCount(9);
-  EXPECT_EQ(shared.read().spinCount, 9u);
   single->SetSpinCount(1000);
-  EXPECT_EQ(shared.read().spinCount, 9u);
-}
-
-// Names are cut to 242 characters: names that agree that far are one lock.
-TEST(InterProcessLockRecord, NamesAreCutAt242Characters) {
-  std::string name = uniqueLockName("cut");
-  name += std::string(300 - name.size(), 'c');
-  const std::string kept = name.substr(0, 242);
-  auto lock = makeLock(name, 0);
-  const SharedRecord shared(kept);
-  lock->ObtainLock();
-  EXPECT_EQ(shared.read(), heldThrough(*lock, 0, 1));
-  auto same = processWith(kept);
-  EXPECT_EQ(same->ask("try"), "false");
-  auto different = processWith(name.substr(0, 241) + "X");
-  EXPECT_EQ(different->ask("try"), "true");
-  lock->ReleaseLock();
+  EXPECT_EQ(shared.read()[0], 9u);
 }
 
 // A copy is another object of the name: its destructor releases what was
@@ -259,10 +189,7 @@ TEST(InterProcessLockRecord, ACopyReleasesOnlyWhatWasTakenThroughIt) {
   auto original = makeLock(name, 0);
   const SharedRecord shared(name);
   original->ObtainLock();
-  {
-    InterProcessLock copy(*original);
-    EXPECT_TRUE(copy.TryLock());
-  }
+  InterProcessLock(*original).ObtainLock();
   EXPECT_EQ(shared.read(), heldThrough(*original, 0, 2)) << "taken through the original";
   original->ReleaseLock();
   original->ReleaseLock();
@@ -273,17 +200,6 @@ TEST(InterProcessLockRecord, ACopyReleasesOnlyWhatWasTakenThroughIt) {
     EXPECT_EQ(shared.read(), heldThrough(copy, 0, 2));
   }
   EXPECT_EQ(shared.read(), freeRecord(0));
-}
-
-// Without a name there is no record: the lock excludes nothing.
-TEST(InterProcessLockRecord, WithoutANameThereIsNoLock) {
-  InterProcessLock lock(nullptr, nullptr, 10);
-  lock.ObtainLock();
-  EXPECT_FALSE(lock.TryLock());
-  lock.ReleaseLock();
-  lock.SetSpinCount(3);
-  InterProcessLock copy(lock);
-  EXPECT_FALSE(copy.TryLock());
 }
 
 } // namespace

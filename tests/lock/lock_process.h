@@ -1,6 +1,6 @@
 // What the cross-process lock tests share: another process that holds a
-// lock (the helper lock_test_helper, see its source for the commands), names
-// that no other test uses, and a look at the machine's named objects.
+// lock (lock_test_helper, see its source for the commands), names that no
+// other test uses, and a look at the machine's named objects.
 #ifndef TSKBASE_TESTS_LOCK_LOCK_PROCESS_H
 #define TSKBASE_TESTS_LOCK_LOCK_PROCESS_H
 
@@ -15,19 +15,16 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <unistd.h>
-
 #include <filesystem>
 #endif
 
 namespace tsk::test {
 
-// The helper process, driven one command at a time.
+// The helper process, driven one command at a time; its destructor ends it
+// as it ends by itself, closing its lock object (unless it was killed).
 class LockProcess {
 public:
   LockProcess() : child_(helperBeside(executablePath(), "lock_test_helper"), {}) {}
-  // Ends the helper as it ends by itself, closing its lock object (unless
-  // it was killed).
   ~LockProcess() {
     child_.closeInput();
     child_.wait();
@@ -35,16 +32,14 @@ public:
   LockProcess(const LockProcess&) = delete;
   LockProcess& operator=(const LockProcess&) = delete;
 
-  // Sends `command` and returns the helper's answer ("" if it has ended).
+  // Sends `command` and returns the answer ("" if the helper has ended).
   std::string ask(const std::string& command) {
-    child_.writeLine(command);
-    return child_.readLine();
+    tell(command);
+    return answer();
   }
-  // Sends `command` without waiting for the answer (for a command that
-  // blocks); answer() reads it later.
+  // Sends a command that blocks; answer() reads its answer later.
   void tell(const std::string& command) { child_.writeLine(command); }
   std::string answer() { return child_.readLine(); }
-
   // Ends the helper at once, as a crash would.
   void kill() { child_.kill(); }
 
@@ -52,34 +47,25 @@ private:
   ChildProcess child_;
 };
 
-// A lock name that no other test, process or run uses.
+// A lock name of plain ASCII that no other test, process or run uses.
 inline std::string uniqueLockName(const std::string& purpose) {
   static std::atomic<int> serial{0};
-  static const unsigned salt = std::random_device{}();
-#if defined(_WIN32)
-  const unsigned long process = GetCurrentProcessId();
-#else
-  const unsigned long process = static_cast<unsigned long>(getpid());
-#endif
-  return "tsktest-" + purpose + "-" + std::to_string(process) + "-" + std::to_string(salt) + "-" +
-         std::to_string(serial.fetch_add(1));
+  static const std::string salt =
+      std::to_string(std::random_device{}()) + "-" + std::to_string(std::random_device{}());
+  return "tsktest-" + purpose + "-" + salt + "-" + std::to_string(serial.fetch_add(1));
 }
 
 inline WideString wide(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
 
-// Whether a named kernel object of this name exists on the machine (the
-// name in plain ASCII letters, digits, '-' and '_'). Outside Windows the
-// library keeps each one as a file "tskbase.<name>" in /dev/shm.
+// Whether a named kernel object of this plain ASCII name exists on the
+// machine. Outside Windows the library keeps it as the file
+// "/dev/shm/tskbase.<name>".
 inline bool kernelObjectExists(const std::string& name) {
 #if defined(_WIN32)
   const std::wstring wideName(name.begin(), name.end());
   HANDLE found = OpenMutexW(SYNCHRONIZE, FALSE, wideName.c_str());
-  if (found == nullptr) {
-    found = OpenEventW(SYNCHRONIZE, FALSE, wideName.c_str());
-  }
-  if (found == nullptr) {
-    found = OpenFileMappingW(FILE_MAP_READ, FALSE, wideName.c_str());
-  }
+  found = found ? found : OpenEventW(SYNCHRONIZE, FALSE, wideName.c_str());
+  found = found ? found : OpenFileMappingW(FILE_MAP_READ, FALSE, wideName.c_str());
   if (found != nullptr) {
     CloseHandle(found);
   }

@@ -2,20 +2,17 @@
 // object at a time and obeys one command per line of its standard input,
 // answering each with one line:
 //
-//   mutex NAME           makes a MutexLock named NAME ("-": unnamed)   "ok"
-//   iplock NAME SPIN     makes an InterProcessLock                     "ok"
-//   obtain               ObtainLock                                    "obtained"
-//   try                  TryLock                                       "true" or "false"
-//   release              ReleaseLock                                   "released"
-//   destroy              destroys the lock object                      "destroyed"
-//   count ROUNDS FILE    ROUNDS times: ObtainLock, add 1 to the 64-bit
-//                        counter in FILE (the rest of the line),
-//                        ReleaseLock                                   "counted"
+//   mutex NAME        a MutexLock named NAME ("-": unnamed)         "ok"
+//   iplock NAME SPIN  an InterProcessLock                           "ok"
+//   obtain | try | release | destroy   the member, or the object's end:
+//                     "obtained", "true"/"false", "released", "destroyed"
+//   count ROUNDS FILE ROUNDS times under the lock: add 1 to the 64-bit
+//                     counter in FILE (the rest of the line)        "counted"
 //
-// It ends at the end of its input, or when it is killed, holding whatever
-// it holds.
+// It ends at the end of its input, or when killed, holding what it holds.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -27,41 +24,27 @@
 
 namespace {
 
-using tsk::test::WideString;
-
-// Either lock class behind one interface.
-class AnyLock {
-public:
-  virtual ~AnyLock() = default;
-  virtual void obtain() = 0;
-  virtual bool tryLock() = 0;
-  virtual void release() = 0;
+// Either lock class behind one set of calls.
+struct AnyLock {
+  std::shared_ptr<void> object;
+  std::function<void()> obtain;
+  std::function<bool()> tryLock;
+  std::function<void()> release;
 };
 
-template <typename Lock>
-class LockOf final : public AnyLock {
-public:
-  template <typename... Arguments>
-  explicit LockOf(Arguments... arguments) : lock_(arguments...) {}
-  void obtain() override { lock_.ObtainLock(); }
-  bool tryLock() override { return lock_.TryLock(); }
-  void release() override { lock_.ReleaseLock(); }
+template <typename Lock, typename... Arguments>
+AnyLock makeLock(Arguments... arguments) {
+  auto lock = std::make_shared<Lock>(arguments...);
+  Lock* raw = lock.get();
+  return {lock, [raw] { raw->ObtainLock(); }, [raw] { return raw->TryLock(); },
+          [raw] { raw->ReleaseLock(); }};
+}
 
-private:
-  Lock lock_;
-};
-
-WideString wide(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
-
-// Adds 1 to the counter in `path` under the lock, `rounds` times. The
-// counter is read and written through the file each time, so that an
+// The counter is read and written through the file each round, so that an
 // update made outside the lock would be lost.
 bool count(AnyLock& lock, const std::string& path, long rounds) {
   std::FILE* file = std::fopen(path.c_str(), "r+b");
-  if (file == nullptr) {
-    return false;
-  }
-  bool ok = true;
+  bool ok = file != nullptr;
   for (long i = 0; i < rounds && ok; ++i) {
     lock.obtain();
     uint64_t counter = 0;
@@ -71,53 +54,46 @@ bool count(AnyLock& lock, const std::string& path, long rounds) {
          std::fwrite(&counter, sizeof counter, 1, file) == 1 && std::fflush(file) == 0;
     lock.release();
   }
-  return std::fclose(file) == 0 && ok;
+  return file != nullptr && std::fclose(file) == 0 && ok;
 }
 
-std::string obey(std::unique_ptr<AnyLock>& lock, const std::string& line) {
+std::string obey(AnyLock& lock, const std::string& line) {
   std::istringstream words(line);
-  std::string command;
-  std::string name;
+  std::string command, name;
+  uint32_t number = 0;
   words >> command;
   if (command == "mutex" && words >> name) {
-    const WideString wideName = wide(name);
-    lock = std::make_unique<LockOf<MutexLock>>(name == "-" ? nullptr : wideName.c_str());
-    return "ok";
-  }
-  uint32_t number = 0;
-  if (command == "iplock" && words >> name >> number) {
-    lock = std::make_unique<LockOf<InterProcessLock>>(wide(name).c_str(), nullptr, number);
-    return "ok";
-  }
-  if (lock == nullptr) {
+    const tsk::test::WideString wide(name.begin(), name.end());
+    lock = makeLock<MutexLock>(name == "-" ? nullptr : wide.c_str(), nullptr);
+  } else if (command == "iplock" && words >> name >> number) {
+    const tsk::test::WideString wide(name.begin(), name.end());
+    lock = makeLock<InterProcessLock>(wide.c_str(), nullptr, number);
+  } else if (lock.object == nullptr) {
     return "no lock";
-  }
-  if (command == "obtain") {
-    lock->obtain();
+  } else if (command == "obtain") {
+    lock.obtain();
     return "obtained";
-  }
-  if (command == "try") {
-    return lock->tryLock() ? "true" : "false";
-  }
-  if (command == "release") {
-    lock->release();
+  } else if (command == "try") {
+    return lock.tryLock() ? "true" : "false";
+  } else if (command == "release") {
+    lock.release();
     return "released";
-  }
-  if (command == "destroy") {
-    lock.reset();
+  } else if (command == "destroy") {
+    lock = AnyLock{};
     return "destroyed";
+  } else if (long rounds = 0;
+             command == "count" && words >> rounds && std::getline(words >> std::ws, name)) {
+    return count(lock, name, rounds) ? "counted" : "the counter file failed";
+  } else {
+    return "unknown command: " + line;
   }
-  long rounds = 0;
-  if (command == "count" && words >> rounds && std::getline(words >> std::ws, name)) {
-    return count(*lock, name, rounds) ? "counted" : "the counter file failed";
-  }
-  return "unknown command: " + line;
+  return "ok";
 }
 
 } // namespace
 
 int main() {
-  std::unique_ptr<AnyLock> lock;
+  AnyLock lock;
   std::string line;
   while (std::getline(std::cin, line)) {
     std::cout << obey(lock, line) << std::endl;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "background.h"
+#include "lock_process.h"
 
 namespace {
 
@@ -57,12 +58,7 @@ protected:
 private:
   using Name = std::basic_string<tsk_wchar_t>;
 
-  static Name freshName() {
-    static std::atomic<int> serial{0};
-    const std::string name = "tsktest-sync-" + std::to_string(currentProcessId()) + "-" +
-                             std::to_string(serial.fetch_add(1));
-    return Name(name.begin(), name.end());
-  }
+  static Name freshName() { return tsk::test::wide(tsk::test::uniqueLockName("sync")); }
 
   Name name_;
   bool madeEvent_ = false;
