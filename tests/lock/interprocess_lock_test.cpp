@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "background.h"
@@ -27,50 +28,29 @@ namespace platform = tsk::platform;
 // thread, owner process, owner object, recursion count, reserved.
 using Fields = std::array<uint64_t, 7>;
 
-template <typename T>
-uint64_t load(T& field) {
-  return static_cast<uint64_t>(std::atomic_ref<T>(field).load());
-}
-
-// The record of the lock `name`, seen through its own handle and view.
-class SharedRecord {
-public:
+// The record of the lock `name`, read field by field as another process
+// reads it, through a handle and view of its own.
+struct SharedRecord {
   explicit SharedRecord(const std::string& name)
-      : memory_(platform::createSharedMemory(wide("IPLock_MMF_" + name).c_str(),
-                                             sizeof(InterProcessLockRecord), nullptr)),
-        record_(static_cast<InterProcessLockRecord*>(platform::mapSharedMemory(memory_))) {}
-  ~SharedRecord() {
-    platform::unmapSharedMemory(record_);
-    platform::closeHandle(memory_);
-  }
-  SharedRecord(const SharedRecord&) = delete;
-  SharedRecord& operator=(const SharedRecord&) = delete;
+      : memory(platform::createSharedMemory(wide("IPLock_MMF_" + name).c_str(), 32, nullptr),
+               &platform::closeHandle),
+        record(static_cast<InterProcessLockRecord*>(platform::mapSharedMemory(memory.get())),
+               &platform::unmapSharedMemory) {}
 
+  template <typename T>
+  static uint64_t load(T& field) {
+    return static_cast<uint64_t>(std::atomic_ref<T>(field).load());
+  }
   Fields read() const {
-    InterProcessLockRecord& r = *record_;
+    InterProcessLockRecord& r = *record;
     return {load(r.spinCount),      load(r.lockCount), load(r.ownerThreadId),
             load(r.ownerProcessId), load(r.ownerLock), load(r.recursionCount),
             load(r.reserved)};
   }
 
-private:
-  platform::Handle memory_;
-  InterProcessLockRecord* record_;
+  std::unique_ptr<void, bool (*)(platform::Handle)> memory;
+  std::unique_ptr<InterProcessLockRecord, bool (*)(void*)> record;
 };
-
-// The record of a lock that the calling thread holds through `lock` with
-// `levels` levels while `waiters` threads wait.
-Fields heldThrough(const InterProcessLock& lock, uint32_t spin, int levels, int waiters = 0) {
-  return {spin,
-          static_cast<uint64_t>(levels + waiters),
-          platform::currentThreadId(),
-          platform::currentProcessId(),
-          reinterpret_cast<uintptr_t>(&lock),
-          static_cast<uint64_t>(levels),
-          0};
-}
-
-Fields freeRecord(uint32_t spin) { return {spin, 0, 0, 0, 0, 0, 0}; }
 
 std::unique_ptr<InterProcessLock> makeLock(const std::string& name, uint32_t spin) {
   return std::make_unique<InterProcessLock>(wide(name).c_str(), nullptr, spin);
@@ -82,48 +62,97 @@ std::unique_ptr<LockProcess> processWith(const std::string& name) {
   return process;
 }
 
-// Levels taken through any object of the name by the holding thread are
-// counted, and all must be released before another process gets the lock;
-// the last release leaves a free record with the spin count kept.
-TEST(InterProcessLockRecord, LevelsThroughEveryObjectOfTheName) {
-  const std::string name = uniqueLockName("levels");
-  auto first = makeLock(name, 7);
-  auto second = makeLock(name, 7);
-  const SharedRecord shared(name);
-  auto other = processWith(name);
-  EXPECT_EQ(shared.read(), freeRecord(0)) << "the helper stored its spin count";
-  first->ObtainLock();
-  first->ObtainLock();
-  EXPECT_TRUE(second->TryLock());
-  EXPECT_EQ(shared.read(), heldThrough(*first, 0, 3));
-  for (int left = 2; left >= 0; --left) {
-    EXPECT_EQ(other->ask("try"), "false");
-    (left % 2 ? first : second)->ReleaseLock();
-    EXPECT_EQ(shared.read(), left > 0 ? heldThrough(*first, 0, left) : freeRecord(0));
-  }
-  EXPECT_EQ(other->ask("try"), "true");
-  EXPECT_EQ(other->ask("release"), "released");
-}
+// Who holds the lock, through which object, with how many levels: what
+// the record must say after every step of a random run in which this thread
+// (through two objects, and through short-lived copies), a thread that
+// holds nothing, and another process try, obtain, release and destroy.
+struct Model {
+  enum Holder { kNobody, kThisThread, kOtherProcess } holder = kNobody;
+  const InterProcessLock* through = nullptr;
+  uint64_t levels = 0;
 
-// While another process holds the lock: a try without spinning fails and
-// changes nothing, and neither do releases by threads that do not hold it.
-TEST(InterProcessLockRecord, StrangersChangeNothing) {
-  const std::string name = uniqueLockName("stranger");
-  auto other = processWith(name);
-  ASSERT_EQ(other->ask("obtain"), "obtained");
-  auto lock = makeLock(name, 0);
+  void take(Holder who, const InterProcessLock* object) {
+    levels = holder == who ? levels + 1 : 1;
+    through = holder == who ? through : object;
+    holder = who;
+  }
+  void release(Holder who) {
+    if (holder == who && --levels == 0) {
+      *this = Model{};
+    }
+  }
+  void expect(const Fields& record) const {
+    EXPECT_EQ(record[0], 0u) << "the spin count";
+    EXPECT_EQ(record[1], levels);
+    EXPECT_EQ(record[5], levels);
+    if (holder == kThisThread) {
+      EXPECT_EQ(record[2], platform::currentThreadId());
+      EXPECT_EQ(record[3], platform::currentProcessId());
+      EXPECT_EQ(record[4], reinterpret_cast<uintptr_t>(through));
+    } else {
+      const bool held = holder == kOtherProcess;
+      EXPECT_EQ(record[2] != 0 && record[3] != 0 && record[4] != 0, held);
+      EXPECT_NE(record[3], platform::currentProcessId());
+    }
+  }
+};
+
+TEST(InterProcessLockRecord, FollowsAModelOfHoldersAndLevels) {
+  const std::string name = uniqueLockName("model");
   const SharedRecord shared(name);
-  const Fields held = shared.read();
-  EXPECT_EQ(held[1], 1u);
-  EXPECT_FALSE(lock->TryLock());
-  lock->ReleaseLock();
-  EXPECT_EQ(shared.read(), held);
-  EXPECT_EQ(other->ask("release"), "released");
-  lock->ObtainLock();
-  EXPECT_TRUE(Background([&] { lock->ReleaseLock(); }).ends());
-  EXPECT_EQ(other->ask("release"), "released");
-  EXPECT_EQ(shared.read(), heldThrough(*lock, 0, 1));
-  lock->ReleaseLock();
+  std::unique_ptr<InterProcessLock> mine[2] = {makeLock(name, 0), makeLock(name, 0)};
+  auto other = processWith(name);
+  Model model;
+  std::mt19937 random(20261206);
+  for (int step = 0; step < 300; ++step) {
+    const unsigned operation = random() % 7;
+    InterProcessLock& lock = *mine[random() % 2];
+    const bool free = model.holder != Model::kOtherProcess;
+    if (operation == 0 && free) {
+      lock.ObtainLock();
+      model.take(Model::kThisThread, &lock);
+    } else if (operation <= 1) {
+      EXPECT_EQ(lock.TryLock(), free);
+      if (free) {
+        model.take(Model::kThisThread, &lock);
+      }
+    } else if (operation == 2) {
+      lock.ReleaseLock();
+      model.release(Model::kThisThread);
+    } else if (operation == 3) {
+      EXPECT_TRUE(Background([&] { lock.ReleaseLock(); }).ends());
+      InterProcessLock copy(lock);
+      EXPECT_EQ(copy.TryLock(), free); // only a level of this thread's outlives the copy
+      if (model.holder == Model::kThisThread) {
+        model.take(Model::kThisThread, &copy);
+      }
+    } else if (operation == 4) {
+      EXPECT_EQ(other->ask("try"), model.holder != Model::kThisThread ? "true" : "false");
+      if (model.holder != Model::kThisThread) {
+        model.take(Model::kOtherProcess, nullptr);
+      }
+    } else if (operation == 5) {
+      EXPECT_EQ(other->ask("release"), "released");
+      model.release(Model::kOtherProcess);
+    } else {
+      const bool mineGoes = random() % 2 == 0;
+      if (mineGoes ? model.through == &lock : model.holder == Model::kOtherProcess) {
+        model = Model{};
+      }
+      if (mineGoes) {
+        for (auto& object : mine) {
+          object = object.get() == &lock ? makeLock(name, 0) : std::move(object);
+        }
+      } else {
+        EXPECT_EQ(other->ask("destroy"), "destroyed");
+        EXPECT_EQ(other->ask("iplock " + name + " 0"), "ok");
+      }
+    }
+    model.expect(shared.read());
+    if (::testing::Test::HasFailure()) {
+      FAIL() << "at step " << step << ", operation " << operation;
+    }
+  }
 }
 
 // A holder whose object is destroyed: with two levels and one waiting
@@ -137,23 +166,20 @@ TEST(InterProcessLockRecord, ADestroyedHolderFreesTheLock) {
   ASSERT_EQ(holder->ask("obtain"), "obtained");
   auto lock = makeLock(name, 0);
   const SharedRecord shared(name);
-  Fields seenByWaiter{}, expected{};
   Background waiter([&] {
     lock->ObtainLock();
-    seenByWaiter = shared.read();
-    expected = heldThrough(*lock, 0, 1);
+    Model{Model::kThisThread, lock.get(), 1}.expect(shared.read());
     lock->ReleaseLock();
   });
   ASSERT_TRUE(waiter.blocked());
   EXPECT_EQ(shared.read()[1], 3u);
   EXPECT_EQ(holder->ask("destroy"), "destroyed");
   ASSERT_TRUE(waiter.ends());
-  EXPECT_EQ(seenByWaiter, expected);
 
   ASSERT_EQ(holder->ask("iplock " + name + " 0"), "ok");
   ASSERT_EQ(holder->ask("obtain"), "obtained");
   EXPECT_EQ(holder->ask("destroy"), "destroyed");
-  EXPECT_EQ(shared.read(), freeRecord(0));
+  Model{}.expect(shared.read());
   const platform::Handle event =
       platform::createNamedEvent(wide("IPLock_Event_" + name).c_str(), false, false, nullptr);
   EXPECT_EQ(platform::waitForObject(event, 0), platform::WaitResult::kTimedOut);
@@ -180,26 +206,6 @@ TEST(InterProcessLockRecord, TheSpinCountIsSharedUnlessThereIsOneProcessor) {
   many->SetSpinCount(9);
   single->SetSpinCount(1000);
   EXPECT_EQ(shared.read()[0], 9u);
-}
-
-// A copy is another object of the name: its destructor releases what was
-// taken through it, and only that.
-TEST(InterProcessLockRecord, ACopyReleasesOnlyWhatWasTakenThroughIt) {
-  const std::string name = uniqueLockName("copy");
-  auto original = makeLock(name, 0);
-  const SharedRecord shared(name);
-  original->ObtainLock();
-  InterProcessLock(*original).ObtainLock();
-  EXPECT_EQ(shared.read(), heldThrough(*original, 0, 2)) << "taken through the original";
-  original->ReleaseLock();
-  original->ReleaseLock();
-  {
-    InterProcessLock copy(*original);
-    copy.ObtainLock();
-    copy.ObtainLock();
-    EXPECT_EQ(shared.read(), heldThrough(copy, 0, 2));
-  }
-  EXPECT_EQ(shared.read(), freeRecord(0));
 }
 
 } // namespace

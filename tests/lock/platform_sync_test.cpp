@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,35 +34,29 @@ Owned own(Handle handle) { return Owned(handle, &closeHandle); }
 // one's as a duplicate.
 class PlatformSyncObjects : public ::testing::TestWithParam<bool> {
 protected:
-  bool named() const { return GetParam(); }
-
-  Owned makeEvent(bool manualReset, bool initiallySignalled) {
-    name_ = freshName();
-    madeEvent_ = true;
-    return own(named() ? createNamedEvent(name_.c_str(), manualReset, initiallySignalled, nullptr)
-                       : createEvent(manualReset, initiallySignalled));
+  Owned makeEvent(bool manualReset, bool signalled) {
+    return make([=](const tsk_wchar_t* name) {
+      return createNamedEvent(name, manualReset, signalled, nullptr);
+    });
   }
   Owned makeMutex() {
-    name_ = freshName();
-    madeEvent_ = false;
-    return own(named() ? createNamedMutex(name_.c_str(), nullptr) : createMutex());
+    return make([](const tsk_wchar_t* name) { return createNamedMutex(name, nullptr); });
   }
   // Another handle to `object`, the event or mutex made last.
   Owned another(const Owned& object) {
-    if (!named()) {
-      return own(duplicateHandle(object.get()));
-    }
-    return own(madeEvent_ ? createNamedEvent(name_.c_str(), false, false, nullptr)
-                          : createNamedMutex(name_.c_str(), nullptr));
+    return own(GetParam() ? make_(name_.c_str()) : duplicateHandle(object.get()));
   }
 
 private:
-  using Name = std::basic_string<tsk_wchar_t>;
+  // A null name makes an unnamed object.
+  Owned make(std::function<Handle(const tsk_wchar_t*)> maker) {
+    make_ = std::move(maker);
+    name_ = tsk::test::wide(tsk::test::uniqueLockName("sync"));
+    return own(make_(GetParam() ? name_.c_str() : nullptr));
+  }
 
-  static Name freshName() { return tsk::test::wide(tsk::test::uniqueLockName("sync")); }
-
-  Name name_;
-  bool madeEvent_ = false;
+  std::function<Handle(const tsk_wchar_t*)> make_;
+  tsk::test::WideString name_;
 };
 
 INSTANTIATE_TEST_SUITE_P(, PlatformSyncObjects, ::testing::Values(false, true),
