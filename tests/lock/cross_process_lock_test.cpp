@@ -87,10 +87,10 @@ TYPED_TEST(CrossProcessLock, EightProcessesLoseNoUpdateOfASharedCounter) {
     processes.push_back(this->processWith(i % 2 ? name : name.substr(0, kept) + "tail"));
   }
   for (auto& process : processes) {
-    process->tell("count " + std::to_string(kRounds) + " " + counter.string());
+    process->writeLine("count " + std::to_string(kRounds) + " " + counter.string());
   }
   for (auto& process : processes) {
-    EXPECT_EQ(process->answer(), "counted");
+    EXPECT_EQ(process->readLine(), "counted");
   }
   uint64_t total = 0;
   std::ifstream(counter, std::ios::binary).read(reinterpret_cast<char*>(&total), sizeof total);

@@ -20,31 +20,22 @@
 
 namespace tsk::test {
 
-// The helper process, driven one command at a time; its destructor ends it
-// as it ends by itself, closing its lock object (unless it was killed).
-class LockProcess {
+// The helper process, driven one command at a time (writeLine and readLine
+// for a command that blocks); its destructor ends it as it ends by itself,
+// closing its lock object, unless it was killed.
+class LockProcess : public ChildProcess {
 public:
-  LockProcess() : child_(helperBeside(executablePath(), "lock_test_helper"), {}) {}
+  LockProcess() : ChildProcess(helperBeside(executablePath(), "lock_test_helper"), {}) {}
   ~LockProcess() {
-    child_.closeInput();
-    child_.wait();
+    closeInput();
+    wait();
   }
-  LockProcess(const LockProcess&) = delete;
-  LockProcess& operator=(const LockProcess&) = delete;
 
   // Sends `command` and returns the answer ("" if the helper has ended).
   std::string ask(const std::string& command) {
-    tell(command);
-    return answer();
+    writeLine(command);
+    return readLine();
   }
-  // Sends a command that blocks; answer() reads its answer later.
-  void tell(const std::string& command) { child_.writeLine(command); }
-  std::string answer() { return child_.readLine(); }
-  // Ends the helper at once, as a crash would.
-  void kill() { child_.kill(); }
-
-private:
-  ChildProcess child_;
 };
 
 // A lock name of plain ASCII that no other test, process or run uses.

@@ -1,15 +1,11 @@
 // The other process of the cross-process lock tests. It holds one lock
-// object at a time and obeys one command per line of its standard input,
-// answering each with one line:
-//
-//   mutex NAME        a MutexLock named NAME ("-": unnamed)         "ok"
-//   iplock NAME SPIN  an InterProcessLock                           "ok"
-//   obtain | try | release | destroy   the member, or the object's end:
-//                     "obtained", "true"/"false", "released", "destroyed"
-//   count ROUNDS FILE ROUNDS times under the lock: add 1 to the 64-bit
-//                     counter in FILE (the rest of the line)        "counted"
-//
-// It ends at the end of its input, or when killed, holding what it holds.
+// object at a time and answers each command line of its standard input
+// with one line: "mutex NAME" and "iplock NAME SPIN" make the object ("ok");
+// "obtain", "try", "release" and "destroy" call its member or destroy it
+// ("obtained", "true"/"false", "released", "destroyed"); "count ROUNDS
+// FILE" adds 1 to the 64-bit counter in FILE (the rest of the line) under
+// the lock, ROUNDS times ("counted"). It ends at the end of its input, or
+// when killed, holding what it holds.
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -64,7 +60,7 @@ std::string obey(AnyLock& lock, const std::string& line) {
   words >> command;
   if (command == "mutex" && words >> name) {
     const tsk::test::WideString wide(name.begin(), name.end());
-    lock = makeLock<MutexLock>(name == "-" ? nullptr : wide.c_str(), nullptr);
+    lock = makeLock<MutexLock>(wide.c_str(), nullptr);
   } else if (command == "iplock" && words >> name >> number) {
     const tsk::test::WideString wide(name.begin(), name.end());
     lock = makeLock<InterProcessLock>(wide.c_str(), nullptr, number);
