@@ -148,6 +148,7 @@ run_tests() {
   fuzz_preset linux-fuzz
   log "Summary"
   printf '%s\n' "${SUMMARY[@]}"
+  tests/line_ratio.sh
   echo "total: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
   [ "$TOTAL_FAILED" -eq 0 ]
 }
