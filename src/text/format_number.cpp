@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 namespace tsk::text {
 
@@ -171,11 +172,18 @@ bool generalText(const ConversionSpec& spec, T value, FloatDigits& room, NumberT
   return ok;
 }
 
+bool shortFixed(double value, long long precision, FloatDigits& room, NumberText& out);
+
 template <typename T>
 bool finiteText(const ConversionSpec& spec, T value, FloatDigits& room, NumberText& out) {
   const long long precision = spec.precision < 0 ? 6 : spec.precision;
   switch (lower(spec.type)) {
   case 'f':
+    if constexpr (std::is_same_v<T, double>) {
+      if (shortFixed(value, precision, room, out)) {
+        return true;
+      }
+    }
     return withPrecision(room, value, std::chars_format::fixed, precision, kExactFractionDigits<T>,
                          'e', out);
   case 'e':
@@ -333,6 +341,54 @@ void writeDigitsOf(const IntegerText& number, C* end) {
   } else {
     octalDigits(number.magnitude, end);
   }
+}
+
+// %f of a non-negative double below 10^9 with at most 9 fraction digits,
+// the common case, without std::to_chars: value x 10^precision in exact
+// 128-bit arithmetic, rounded to nearest with ties to even, which is how
+// std::to_chars rounds, so both give the same digits. False where the
+// value does not qualify (also below 2^-75, where 128 bits are too few).
+bool shortFixed(double value, long long precision, FloatDigits& room, NumberText& out) {
+  if (precision > 9 || !(value < 1e9)) {
+    return false;
+  }
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const auto biasedExponent = static_cast<int>(bits >> 52 & 0x7FF);
+  unsigned long long scaled = 0; // value x 10^precision, rounded
+  if (bits != 0) {
+    // value = significand / 2^shift, with shift >= 23 below 10^9.
+    const int shift = 1075 - biasedExponent;
+    if (biasedExponent == 0 || shift > 127) {
+      return false;
+    }
+    const unsigned long long significand = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
+    const unsigned __int128 product =
+        static_cast<unsigned __int128>(significand) * kPowersOf10[precision];
+    scaled = static_cast<unsigned long long>(product >> shift);
+    const unsigned __int128 rest = product - (static_cast<unsigned __int128>(scaled) << shift);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (scaled & 1) != 0)) {
+      ++scaled;
+    }
+  }
+  const unsigned long long unit = kPowersOf10[precision];
+  const unsigned long long whole = scaled / unit;
+  const unsigned long long fraction = scaled % unit;
+  char* const text = room.text;
+  const size_t wholeDigits = whole == 0 ? 1 : digitCount(whole, 10);
+  text[0] = '0';
+  decimalDigits(whole, text + wholeDigits);
+  const auto fractionDigits = static_cast<size_t>(precision);
+  char* const fractionText = text + wholeDigits;
+  std::memset(fractionText, '0', fractionDigits);
+  decimalDigits(fraction, fractionText + fractionDigits);
+  out.digits = text;
+  out.digitsLength = wholeDigits;
+  out.point = fractionDigits > 0;
+  out.fraction = fractionText;
+  out.fractionLength = fractionDigits;
+  return true;
 }
 
 } // namespace
