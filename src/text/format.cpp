@@ -167,62 +167,28 @@ private:
 
 // ---- Literal text ---------------------------------------------------------------
 
+// The first '%' in [p, end), or end: sixteen bytes at a time where the
+// processor has the instructions, reading nothing past `end`.
+template <typename C>
+const C* findPercent(const C* p, const C* end) {
 #if defined(__SSE2__)
-
-// Positions of '%' and of the terminator in one aligned 16-byte block: one
-// bit per byte, both bits of a unit for 16-bit text.
-template <typename C>
-unsigned specialBytes(const __m128i* block) {
-  const __m128i v = _mm_load_si128(block);
-  const __m128i zero = _mm_setzero_si128();
-  if constexpr (sizeof(C) == 1) {
+  constexpr size_t kLanes = 16 / sizeof(C);
+  const __m128i percent = sizeof(C) == 1 ? _mm_set1_epi8('%') : _mm_set1_epi16('%');
+  for (; static_cast<size_t>(end - p) >= kLanes; p += kLanes) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i hits =
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('%')), _mm_cmpeq_epi8(v, zero));
-    return static_cast<unsigned>(_mm_movemask_epi8(hits));
-  } else {
-    const __m128i hits =
-        _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('%')), _mm_cmpeq_epi16(v, zero));
-    return static_cast<unsigned>(_mm_movemask_epi8(hits));
-  }
-}
-
-// The first '%' or terminator at or after p, sixteen bytes at a time. Only
-// whole aligned blocks are read: an aligned block never crosses a page, so
-// reading the bytes before p and behind the terminator in the same block is
-// safe; the memory sanitizers, which would flag those reads, are told not to
-// watch this function.
-template <typename C>
-__attribute__((no_sanitize("address", "thread"))) const C* findSpecial(const C* p) {
-  const auto address = reinterpret_cast<uintptr_t>(p);
-  if (address % sizeof(C) != 0) { // units that straddle the blocks' lanes
-    while (*p != 0 && *p != '%') {
-      ++p;
+        sizeof(C) == 1 ? _mm_cmpeq_epi8(block, percent) : _mm_cmpeq_epi16(block, percent);
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if (bits != 0) {
+      return p + static_cast<size_t>(__builtin_ctz(bits)) / sizeof(C);
     }
-    return p;
   }
-  const auto* block = reinterpret_cast<const __m128i*>(address & ~uintptr_t{15});
-  unsigned bits = specialBytes<C>(block) >> (address & 15);
-  if (bits != 0) {
-    return p + static_cast<size_t>(__builtin_ctz(bits)) / sizeof(C);
-  }
-  do {
-    ++block;
-    bits = specialBytes<C>(block);
-  } while (bits == 0);
-  return reinterpret_cast<const C*>(reinterpret_cast<const char*>(block) + __builtin_ctz(bits));
-}
-
-#else
-
-template <typename C>
-const C* findSpecial(const C* p) {
-  while (*p != 0 && *p != '%') {
+#endif
+  while (p != end && *p != '%') {
     ++p;
   }
   return p;
 }
-
-#endif
 
 enum class Size {
   kNone,
@@ -906,13 +872,14 @@ bool run(Sink<C>& sink, const C* format, va_list ap) {
   va_copy(args.ap, ap);
   DecimalPoint point;
   bool ok = true;
+  const C* const end = format + textLength(format, -1);
   for (const C* p = format;; ++p) {
-    const C* special = findSpecial(p);
-    sink.put(p, static_cast<size_t>(special - p));
-    if (*special == 0) {
+    const C* percent = findPercent(p, end);
+    sink.put(p, static_cast<size_t>(percent - p));
+    if (percent == end) {
       break;
     }
-    p = special + 1;
+    p = percent + 1;
     Conversion conv;
     if (!parseConversion(p, args, conv) || !putConversion(sink, conv, args, point)) {
       ok = false;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 #include <tuple>
 #include <variant>
@@ -22,6 +23,7 @@
 #include "narrow_encoding.h"
 #include "platform.h"
 #include "platform/text.h"
+#include "random_format.h"
 
 namespace {
 
@@ -192,6 +194,53 @@ TEST(Format, NumbersMatchPrintfWithFlagsWidthsAndPrecisions) {
             formatNarrow(
                 "%lld|%x|%zu|%016llX|%016llX", static_cast<long long>(-1) << 40, 0xABCDu, SIZE_MAX,
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&object)), 0ULL));
+}
+
+// The C library's bounded formatter: glibc's snprintf, or the Windows
+// runtime's own _snprintf (msvcrt), which the DLL stands in for.
+template <typename... A>
+int cLibraryFormat(char* buf, size_t size, const char* format, A... args) {
+#if defined(_WIN32)
+  return _snprintf(buf, size, format, args...);
+#else
+  return std::snprintf(buf, size, format, args...);
+#endif
+}
+
+// Random formats through the formatter, narrow and wide, and through the C
+// library: the same text and length; with a short room, the room's worth of
+// that text and the bounded mode's result.
+TEST(Format, RandomFormatsMatchTheCLibrary) {
+  using tsk::test::FormatModel;
+  std::mt19937 random(19);
+  const auto next = [&] { return static_cast<uint8_t>(random()); };
+  const FormatModel model =
+      tsk::test::kWindows ? FormatModel::kWindowsRuntime : FormatModel::kGlibc;
+  for (int i = 0; i < 4000; ++i) {
+    const tsk::test::RandomFormat f = tsk::test::randomFormat(next, model);
+    const WString wideFormat = widen(f.wide);
+    char want[512], narrow[512];
+    tsk_wchar_t wide[512];
+    const auto call = [&](auto format) { return tsk::test::applyFormatArguments(format, f.args); };
+    const int k =
+        call([&](auto... a) { return cLibraryFormat(want, 512, f.narrow.c_str(), a...); });
+    ASSERT_GE(k, 0) << "[" << f.narrow << "]";
+    const auto expected = std::string(want, static_cast<size_t>(k));
+    EXPECT_EQ(call([&](auto... a) { return formatBounded(narrow, 512, f.narrow.c_str(), a...); }),
+              k)
+        << f.narrow;
+    EXPECT_EQ(std::string(narrow), expected) << f.narrow;
+    EXPECT_EQ(call([&](auto... a) { return formatBounded(wide, 512, wideFormat.c_str(), a...); }),
+              k)
+        << f.narrow;
+    EXPECT_EQ(WString(wide), widen(expected)) << f.narrow;
+    const size_t room = random() % static_cast<size_t>(k + 2);
+    const int cut = k < static_cast<int>(room) ? k : k == static_cast<int>(room) ? k : -1;
+    EXPECT_EQ(call([&](auto... a) { return formatBounded(narrow, room, f.narrow.c_str(), a...); }),
+              cut)
+        << f.narrow << " in " << room;
+    EXPECT_EQ(std::string(narrow, std::min(room, expected.size())), expected.substr(0, room));
+  }
 }
 
 // The decimal point is the numeric locale's, in both widths.
