@@ -26,10 +26,19 @@ namespace {
 
 using platform::kAnsiCodePage;
 
-// Holds a va_list so that it can be passed on by reference.
-struct Args {
-  va_list ap;
+// The arguments are read through a reader that `run` makes over its
+// va_list: args(As<T>()) is va_arg(list, T). Every conversion advances the
+// one list, and the list is read in place rather than through a copy, which
+// would cost a stall on the stores that va_start has just made.
+template <typename T>
+struct As {
+  using type = T;
 };
+
+template <typename T, typename Args>
+T nextArg(Args& args) {
+  return args(As<T>());
+}
 
 // No text is longer than this; a room past it is never reached.
 constexpr size_t kMaxText = INT_MAX;
@@ -227,7 +236,7 @@ int readNumber(const C*& p) {
 
 // Parses the conversion after a '%'; false if it is malformed. `p` ends on
 // the conversion character.
-template <typename C>
+template <typename C, typename Args>
 bool parseConversion(const C*& p, Args& args, Conversion& conv) {
   for (;; ++p) {
     switch (*p) {
@@ -253,7 +262,7 @@ bool parseConversion(const C*& p, Args& args, Conversion& conv) {
   }
   if (*p == '*') {
     ++p;
-    const int width = va_arg(args.ap, int);
+    const int width = nextArg<int>(args);
     if (width < 0) {
       if (width == INT_MIN) {
         return false;
@@ -273,7 +282,7 @@ bool parseConversion(const C*& p, Args& args, Conversion& conv) {
     ++p;
     if (*p == '*') {
       ++p;
-      const int precision = va_arg(args.ap, int);
+      const int precision = nextArg<int>(args);
       conv.precision = precision < 0 ? -1 : precision;
     } else {
       conv.precision = readNumber(p);
@@ -600,7 +609,7 @@ void putNumber(Sink<C>& sink, const Conversion& conv, const NumberText& number,
   });
 }
 
-template <typename C>
+template <typename C, typename Args>
 bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
   const bool isSigned = conv.type == 'd' || conv.type == 'i';
   long long sv = 0;
@@ -608,38 +617,38 @@ bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
   switch (conv.size) {
   case Size::kNone:
   case Size::kInt32:
-    sv = va_arg(args.ap, int);
+    sv = nextArg<int>(args);
     uv = static_cast<unsigned>(sv);
     break;
   case Size::kChar:
-    sv = static_cast<signed char>(va_arg(args.ap, int));
+    sv = static_cast<signed char>(nextArg<int>(args));
     uv = static_cast<unsigned char>(sv);
     break;
   case Size::kShort:
-    sv = static_cast<short>(va_arg(args.ap, int));
+    sv = static_cast<short>(nextArg<int>(args));
     uv = static_cast<unsigned short>(sv);
     break;
   case Size::kLong:
-    sv = va_arg(args.ap, long);
+    sv = nextArg<long>(args);
     uv = static_cast<unsigned long>(sv);
     break;
   case Size::kLongLong:
   case Size::kLongDouble:
   case Size::kInt64:
-    sv = va_arg(args.ap, long long);
+    sv = nextArg<long long>(args);
     uv = static_cast<unsigned long long>(sv);
     break;
   case Size::kMax:
-    sv = va_arg(args.ap, intmax_t);
+    sv = nextArg<intmax_t>(args);
     uv = static_cast<uintmax_t>(sv);
     break;
   case Size::kSize:
   case Size::kPointer:
-    uv = va_arg(args.ap, size_t);
+    uv = nextArg<size_t>(args);
     sv = static_cast<std::make_signed_t<size_t>>(uv);
     break;
   case Size::kPtrdiff:
-    sv = va_arg(args.ap, ptrdiff_t);
+    sv = nextArg<ptrdiff_t>(args);
     uv = static_cast<std::make_unsigned_t<ptrdiff_t>>(sv);
     break;
   case Size::kWide:
@@ -653,7 +662,7 @@ bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
   return true;
 }
 
-template <typename C>
+template <typename C, typename Args>
 bool putFloat(Sink<C>& sink, const Conversion& conv, Args& args, DecimalPoint& point) {
   FloatDigits room;
   NumberText number;
@@ -661,12 +670,12 @@ bool putFloat(Sink<C>& sink, const Conversion& conv, Args& args, DecimalPoint& p
   if (conv.size == Size::kLongDouble) {
     if constexpr (platform::kLongDoubleIsDouble) {
       // The platform's long double is a double, and callers pass one.
-      ok = floatText(conv, va_arg(args.ap, double), room, number);
+      ok = floatText(conv, nextArg<double>(args), room, number);
     } else {
-      ok = floatText(conv, va_arg(args.ap, long double), room, number);
+      ok = floatText(conv, nextArg<long double>(args), room, number);
     }
   } else if (conv.size == Size::kNone || conv.size == Size::kLong) {
-    ok = floatText(conv, va_arg(args.ap, double), room, number);
+    ok = floatText(conv, nextArg<double>(args), room, number);
   }
   if (ok) {
     putNumber(sink, conv, number, point);
@@ -676,9 +685,9 @@ bool putFloat(Sink<C>& sink, const Conversion& conv, Args& args, DecimalPoint& p
 
 // %p: the address as upper-case hexadecimal digits, 16 of them unless a
 // precision says otherwise.
-template <typename C>
+template <typename C, typename Args>
 bool putPointer(Sink<C>& sink, Conversion conv, Args& args) {
-  const auto value = reinterpret_cast<uintptr_t>(va_arg(args.ap, void*));
+  const auto value = reinterpret_cast<uintptr_t>(nextArg<void*>(args));
   conv.type = 'X';
   if (conv.precision < 0) {
     conv.precision = 2 * sizeof(void*);
@@ -781,7 +790,7 @@ bool putOtherWidth(Sink<C>& sink, const Conversion& conv, const Other* s) {
   return padded(sink, conv, n, [&] { return write(sink, n, walk); });
 }
 
-template <typename C>
+template <typename C, typename Args>
 bool putString(Sink<C>& sink, const Conversion& conv, Args& args) {
   bool valid;
   const bool wide = wideArgument<C>(conv, valid);
@@ -790,23 +799,23 @@ bool putString(Sink<C>& sink, const Conversion& conv, Args& args) {
   }
   using Other = std::conditional_t<std::is_same_v<C, char>, tsk_wchar_t, char>;
   if (wide == std::is_same_v<C, tsk_wchar_t>) {
-    return putSameWidth(sink, conv, va_arg(args.ap, const C*));
+    return putSameWidth(sink, conv, nextArg<const C*>(args));
   }
-  const Other* s = va_arg(args.ap, const Other*);
+  const Other* s = nextArg<const Other*>(args);
   if (s == nullptr) {
     return putSameWidth<C>(sink, conv, nullptr);
   }
   return putOtherWidth(sink, conv, s);
 }
 
-template <typename C>
+template <typename C, typename Args>
 bool putChar(Sink<C>& sink, const Conversion& conv, Args& args) {
   bool valid;
   const bool wide = wideArgument<C>(conv, valid);
   if (!valid) {
     return false;
   }
-  const int value = va_arg(args.ap, int);
+  const int value = nextArg<int>(args);
   C out[8];
   size_t n = 1;
   if (wide == std::is_same_v<C, tsk_wchar_t>) {
@@ -829,7 +838,7 @@ bool putChar(Sink<C>& sink, const Conversion& conv, Args& args) {
 }
 
 // Writes one conversion; false on a formatting error.
-template <typename C>
+template <typename C, typename Args>
 bool putConversion(Sink<C>& sink, const Conversion& conv, Args& args, DecimalPoint& point) {
   switch (conv.type) {
   case '%':
@@ -868,8 +877,7 @@ bool putConversion(Sink<C>& sink, const Conversion& conv, Args& args, DecimalPoi
 // the sink a run at a time.
 template <typename C>
 bool run(Sink<C>& sink, const C* format, va_list ap) {
-  Args args;
-  va_copy(args.ap, ap);
+  const auto args = [&ap](auto type) { return va_arg(ap, typename decltype(type)::type); };
   DecimalPoint point;
   bool ok = true;
   const C* const end = format + textLength(format, -1);
@@ -886,7 +894,6 @@ bool run(Sink<C>& sink, const C* format, va_list ap) {
       break;
     }
   }
-  va_end(args.ap);
   return ok && sink.count() <= kMaxText;
 }
 

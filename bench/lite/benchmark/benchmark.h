@@ -1,0 +1,131 @@
+// A stand-in for the part of Google Benchmark that the format benchmark
+// uses, for the MinGW cross build, which has no Google Benchmark of its own
+// (its benchmark runs under Wine). Each benchmark is calibrated to about
+// 0.2 s, then run --benchmark_repetitions times (default 5); the median
+// wall time per iteration is printed, one line per benchmark. The filter
+// (--benchmark_filter) is a regular expression, as in Google Benchmark.
+#ifndef TSKBASE_BENCH_LITE_BENCHMARK_H
+#define TSKBASE_BENCH_LITE_BENCHMARK_H
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace benchmark {
+
+template <typename T>
+void DoNotOptimize(const T& value) {
+  asm volatile("" : : "r,m"(value) : "memory");
+}
+
+class State {
+public:
+  explicit State(uint64_t iterations) : iterations_(iterations) {}
+
+  struct Value {
+    Value() {} // not trivial, so that an unused loop variable draws no warning
+  };
+  struct Iterator {
+    uint64_t left;
+    bool operator!=(const Iterator& other) const { return left != other.left; }
+    void operator++() { --left; }
+    Value operator*() const { return Value(); }
+  };
+  Iterator begin() const { return {iterations_}; }
+  Iterator end() const { return {0}; }
+  uint64_t iterations() const { return iterations_; }
+
+private:
+  uint64_t iterations_;
+};
+
+using Function = void (*)(State&);
+
+namespace lite {
+
+struct Options {
+  std::string filter = ".";
+  int repetitions = 5;
+};
+
+inline std::vector<std::pair<std::string, Function>>& registry() {
+  static std::vector<std::pair<std::string, Function>> benchmarks;
+  return benchmarks;
+}
+
+inline Options& options() {
+  static Options value;
+  return value;
+}
+
+// Seconds that `iterations` iterations take.
+inline double timeOf(Function f, uint64_t iterations) {
+  State state(iterations);
+  const auto start = std::chrono::steady_clock::now();
+  f(state);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace lite
+
+inline void RegisterBenchmark(const char* name, Function f) {
+  lite::registry().emplace_back(name, f);
+}
+
+inline void Initialize(int* argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < *argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--benchmark_filter=", 0) == 0) {
+      lite::options().filter = arg.substr(std::strlen("--benchmark_filter="));
+    } else if (arg.rfind("--benchmark_repetitions=", 0) == 0) {
+      lite::options().repetitions = std::max(1, std::atoi(arg.c_str() + 24));
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  *argc = kept;
+}
+
+inline bool ReportUnrecognizedArguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::fprintf(stderr, "%s: unrecognized argument '%s'\n", argv[0], argv[i]);
+  }
+  return argc > 1;
+}
+
+inline void RunSpecifiedBenchmarks() {
+  const std::regex filter(lite::options().filter);
+  std::printf("%-32s %12s %12s\n", "Benchmark", "Time (ns)", "Iterations");
+  for (const auto& [name, f] : lite::registry()) {
+    if (!std::regex_search(name, filter)) {
+      continue;
+    }
+    uint64_t iterations = 1000;
+    while (lite::timeOf(f, iterations) < 0.05) {
+      iterations *= 4;
+    }
+    iterations *= 4; // about 0.2 s
+    std::vector<double> times;
+    for (int r = 0; r < lite::options().repetitions; ++r) {
+      times.push_back(lite::timeOf(f, iterations) * 1e9 / static_cast<double>(iterations));
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("%-32s %12.1f %12llu\n", name.c_str(), times[times.size() / 2],
+                static_cast<unsigned long long>(iterations));
+    std::fflush(stdout);
+  }
+}
+
+inline void Shutdown() {}
+
+} // namespace benchmark
+
+#endif // TSKBASE_BENCH_LITE_BENCHMARK_H
