@@ -48,13 +48,15 @@ RandomFormat randomFormat(Next next, FormatModel model) {
     const bool text = type == 's' || type == 'c';
     const bool isUnsigned = std::strchr("ouxX", type) != nullptr;
     const uint8_t flags = next();
+    const bool windows = model == FormatModel::kWindowsRuntime;
     for (int i = 0; i < 5; ++i) {
-      // Text takes - alone; the Windows runtime adds no sign to unsigned
-      // values; glibc loses the zero that a rounding carry brings to %#g.
+      // Text takes - alone; glibc loses the zero that a rounding carry
+      // brings to %#g; Wine's msvcrt adds no sign to unsigned values and
+      // keeps the 0 flag beside a precision (Windows' drops it, as C does).
       const char flag = "-+ #0"[i];
-      const bool modelDiffers =
-          (text && flag != '-') || (flag == '#' && (type | 0x20) == 'g') ||
-          (model == FormatModel::kWindowsRuntime && isUnsigned && (flag == '+' || flag == ' '));
+      const bool modelDiffers = (text && flag != '-') || (flag == '#' && (type | 0x20) == 'g') ||
+                                (windows && isUnsigned && (flag == '+' || flag == ' ')) ||
+                                (windows && flag == '0' && (flags & 0x40) != 0);
       if ((flags >> i & 1) != 0 && !modelDiffers) {
         spec += flag;
       }
@@ -62,8 +64,8 @@ RandomFormat randomFormat(Next next, FormatModel model) {
     spec += (flags & 0x20) != 0 ? std::to_string(next() % 24) : "";
     spec += (flags & 0x40) != 0 && type != 'c' ? "." + std::to_string(next() % 20) : "";
     if (kind == 0) {
-      static const char* const kSizes[] = {"", "h", "hh"};
-      spec += type == 'c' ? "" : kSizes[next() % 3];
+      static const char* const kSizes[] = {"", "h", "hh"}; // msvcrt reads hh as h
+      spec += type == 'c' ? "" : kSizes[next() % (windows ? 2 : 3)];
       arg = type == 'c' ? 0x20 + next() % 0x5F : static_cast<int>(bytes(4));
     } else if (kind == 1) {
       spec += "ll";
