@@ -1,7 +1,7 @@
 // A stand-in for the part of Google Benchmark that the format benchmark
 // uses, for the MinGW cross build, which has no Google Benchmark of its own
 // (its benchmark runs under Wine). Each benchmark is calibrated to about
-// 0.5 s of the thread's processor time, then run --benchmark_repetitions
+// 0.2 s of the thread's processor time, then run --benchmark_repetitions
 // times (default 5); the median processor time per iteration is printed,
 // one line per benchmark. Processor time rather than wall time, so that
 // other work on a shared machine counts less. The filter
@@ -113,26 +113,39 @@ inline bool ReportUnrecognizedArguments(int argc, char** argv) {
   return argc > 1;
 }
 
+// Repetitions go round all the benchmarks in turn, so that a change in the
+// machine's load falls on a formatter and its peer alike.
 inline void RunSpecifiedBenchmarks() {
-  const std::regex filter(lite::options().filter);
-  std::printf("%-32s %12s %12s\n", "Benchmark", "Time (ns)", "Iterations");
-  for (const auto& [name, f] : lite::registry()) {
-    if (!std::regex_search(name, filter)) {
-      continue;
-    }
+  struct Run {
+    std::string name;
+    Function f;
     uint64_t iterations = 1000;
-    while (lite::timeOf(f, iterations) < 0.1) {
-      iterations *= 4;
-    }
-    iterations *= 4; // 0.4 s or more
     std::vector<double> times;
-    for (int r = 0; r < lite::options().repetitions; ++r) {
-      times.push_back(lite::timeOf(f, iterations) * 1e9 / static_cast<double>(iterations));
+  };
+  const std::regex filter(lite::options().filter);
+  std::vector<Run> runs;
+  for (const auto& [name, f] : lite::registry()) {
+    if (std::regex_search(name, filter)) {
+      runs.push_back({name, f, 1000, {}});
     }
-    std::sort(times.begin(), times.end());
-    std::printf("%-32s %12.1f %12llu\n", name.c_str(), times[times.size() / 2],
-                static_cast<unsigned long long>(iterations));
-    std::fflush(stdout);
+  }
+  for (Run& run : runs) {
+    while (lite::timeOf(run.f, run.iterations) < 0.1) {
+      run.iterations *= 4;
+    }
+    run.iterations *= 2; // 0.2 s or more
+  }
+  for (int r = 0; r < lite::options().repetitions; ++r) {
+    for (Run& run : runs) {
+      run.times.push_back(lite::timeOf(run.f, run.iterations) * 1e9 /
+                          static_cast<double>(run.iterations));
+    }
+  }
+  std::printf("%-32s %12s %12s\n", "Benchmark", "Time (ns)", "Iterations");
+  for (Run& run : runs) {
+    std::sort(run.times.begin(), run.times.end());
+    std::printf("%-32s %12.1f %12llu\n", run.name.c_str(), run.times[run.times.size() / 2],
+                static_cast<unsigned long long>(run.iterations));
   }
 }
 
