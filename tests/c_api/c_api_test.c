@@ -12,6 +12,7 @@
 #include "tskbase/stringcnv.h"
 #include "tskbase/strings.h"
 #include "tskbase/thread_lock.h"
+#include "tskbase/thread_pool.h"
 #include "tskbase/tskassert.h"
 
 #include <stdio.h>
@@ -26,6 +27,11 @@ static int failures = 0;
       ++failures;                                                                                  \
     }                                                                                              \
   } while (0)
+
+static uint32_t countCall(void* counter) {
+  ++*(int*)counter;
+  return 0;
+}
 
 struct node {
   int32_t id;
@@ -88,6 +94,14 @@ int main(void) {
   CHECK(rwlock_create(&rw) == TSK_OK && rwlock_claim(rw, 1) == TSK_OK);
   CHECK(rwlock_release(rw, 1) == TSK_OK && rwlock_release(rw, 1) == TSK_FAIL);
   CHECK(rwlock_destroy(&rw) == TSK_OK && rw == NULL);
+
+  int calls = 0;
+  uint64_t pools = 5;
+  tsk_threadpool_worker* worker = NULL;
+  CHECK(threadpoolMan_getPoolCount(NULL, &pools) == TSK_FAIL && pools == 0u);
+  CHECK(threadpoolMan_runFunction(NULL, &countCall, &calls) == TSK_FAIL && calls == 0);
+  CHECK(threadpoolMan_getThread(NULL, &worker) == TSK_FAIL);
+  thread_setName("c caller");
 
   CHECK(module_initializeModulePath(0) == TSK_OK && module_getFileName() != NULL);
   static const tsk_wchar_t upper[] = {'/', 'A', 0}, lower[] = {'\\', 'a', '/', 0};
