@@ -42,5 +42,6 @@ int main() {
   demo::parseTables();
   demo::commandLine();
   demo::locks();
+  demo::threadPools();
   return 0;
 }
