@@ -5,6 +5,9 @@
 #   ./build.sh test     run the test suite natively, with the sanitizers and
 #                       under Wine; one summary line per configuration
 #   ./build.sh bench    release build, run the benchmarks
+#   ./build.sh package  release builds; the Windows SDK zip and the Debian
+#                       packages in build/packages
+#   ./build.sh docs     the API reference in build/linux/docs/html
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -17,6 +20,8 @@ PACKAGES=(
   locales libicu-dev                                # Latin-1 test locale; ICU for the text benchmark
   libsqlite3-dev                                    # the registry's store outside Windows
   libglib2.0-bin trash-cli                          # gio and trash-cli, which share the trash with the tests
+  dpkg-dev llvm lld                                 # packages: shlibdeps, llvm-dlltool, lld-link
+  doxygen                                           # the API reference
 )
 
 log() { printf '\n### %s\n' "$*"; }
@@ -45,7 +50,10 @@ build_preset() {
 }
 
 stop_wine() {
-  [ -x build/windows/wine-run.sh ] && build/windows/wine-run.sh --stop 2>/dev/null || true
+  local runner
+  for runner in build/*/wine-run.sh; do
+    [ -x "$runner" ] && "$runner" --stop 2>/dev/null || true
+  done
 }
 
 # Runs one configuration's tests and records its summary line.
@@ -70,19 +78,25 @@ test_preset() {
   [ "$status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
   local cases
   cases=$(grep -ho '\[  PASSED  \] [0-9]*' build/"$preset"/Testing/Temporary/LastTest.log |
-    awk '{ n += $4 } END { print n + 0 }')
+    awk '{ n += $4 } END { print n + 0 }' || true)
   SUMMARY+=("$preset: $((total - failed)) passed, $failed failed" "  ($cases test cases)")
   TOTAL_PASSED=$((TOTAL_PASSED + total - failed))
   TOTAL_FAILED=$((TOTAL_FAILED + failed))
 }
 
-# The text tests also run under a Latin-1 locale, to show that the narrow
-# encoding follows the locale. Created once; the tests skip without it.
-ensure_latin1_locale() {
-  locale -a 2>/dev/null | grep -qix 'de_DE.iso88591' && return 0
-  log "Generating the de_DE.ISO-8859-1 locale"
-  as_root localedef -i de_DE -f ISO-8859-1 de_DE.ISO-8859-1 ||
-    echo "warning: could not generate de_DE.ISO-8859-1; the Latin-1 tests will be skipped"
+# The text tests also run under a Latin-1 and a GB18030 locale, to show that
+# the narrow encoding follows the locale, single-byte and multibyte. Created
+# once; the tests skip without them.
+ensure_locale() { # input charmap name
+  locale -a 2>/dev/null | grep -qix "$(echo "$3" | sed 's/-//g')" && return 0
+  log "Generating the $3 locale"
+  as_root localedef -i "$1" -f "$2" "$3" ||
+    echo "warning: could not generate $3; the tests that need it will be skipped"
+}
+
+ensure_test_locales() {
+  ensure_locale de_DE ISO-8859-1 de_DE.ISO-8859-1
+  ensure_locale zh_CN GB18030 zh_CN.GB18030
 }
 
 # Builds the libFuzzer targets and runs each for a bounded time.
@@ -119,10 +133,18 @@ fuzz_preset() {
 
 run_tests() {
   trap stop_wine EXIT
-  ensure_latin1_locale
+  ensure_test_locales
   for preset in linux linux-asan linux-tsan windows; do
     test_preset "$preset"
   done
+  # The packaging tests take apart what cpack wrote.
+  if make_packages; then
+    test_preset package-linux
+    test_preset package-windows
+  else
+    SUMMARY+=("packages: 0 passed, 1 failed" "  (cpack failed)")
+    TOTAL_FAILED=$((TOTAL_FAILED + 1))
+  fi
   fuzz_preset linux-fuzz
   log "Summary"
   printf '%s\n' "${SUMMARY[@]}"
@@ -143,6 +165,7 @@ run_demo() {
 }
 
 run_bench() {
+  ensure_test_locales
   build_preset release
   log "Benchmarks"
   for bench in build/release/bin/*_bench; do
@@ -150,10 +173,40 @@ run_bench() {
   done
 }
 
+# Release builds of both platforms and their packages: the Debian packages
+# and the Windows SDK zip, copied to build/packages.
+make_packages() {
+  local preset
+  rm -rf build/packages
+  mkdir -p build/packages
+  for preset in package-linux package-windows; do
+    build_preset "$preset" || return 1
+    log "Packaging $preset"
+    cpack --preset "$preset" || return 1
+    cp build/"$preset"/*.deb build/"$preset"/*.zip build/packages/ 2>/dev/null || true
+  done
+}
+
+run_package() {
+  trap stop_wine EXIT
+  make_packages
+  log "Packages"
+  ls -l build/packages
+}
+
+# The API reference; every warning fails it.
+run_docs() {
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux --target docs
+  log "API reference: build/linux/docs/html/index.html"
+}
+
 install_missing_packages
 case "${1:-build}" in
   build) run_demo ;;
   test) run_tests ;;
   bench) run_bench ;;
-  *) echo "usage: $0 [build|test|bench]" >&2; exit 2 ;;
+  package) run_package ;;
+  docs) run_docs ;;
+  *) echo "usage: $0 [build|test|bench|package|docs]" >&2; exit 2 ;;
 esac

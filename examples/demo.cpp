@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "tskbase/version.h"
+
 namespace demo {
 
 void heading(const char* title) { std::printf("\n== %s\n\n", title); }
@@ -28,7 +30,7 @@ std::string ascii(const tsk_wchar_t* text) {
 } // namespace demo
 
 int main() {
-  std::printf("tskbase demo\n");
+  std::printf("tskbase demo, version %s\n", TSKBASE_VERSION);
   demo::packedBuffers();
   demo::paddedAndAllocated();
   demo::guids();

@@ -1,9 +1,9 @@
 // A stack string that starts in a small local buffer and moves to the heap
 // when the text outgrows it.
 #include "tskbase/stackstr.h"
+#include "tskbase/strings.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "demo.h"
 #include "tskbase/stringcnv.h"
@@ -16,7 +16,7 @@ void show(const char* step, const _TSKBASE_STACKSTR& str, const tsk_wchar_t* loc
   std::printf("  %-22s capacity %3llu, %-15s \"%s\"\n", step,
               static_cast<unsigned long long>(str.capacity),
               str.buffer == local ? "local buffer," : "heap buffer,", utf8 ? utf8 : "?");
-  std::free(utf8);
+  string_freeA(utf8);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // Converts a line of mixed-script text between UTF-8, UTF-16 and the narrow
 // encoding, and shows the cut of a UTF-8 buffer form.
 #include "tskbase/stringcnv.h"
+#include "tskbase/strings.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "demo.h"
@@ -35,7 +35,7 @@ void demo::stringConversion() {
     std::printf("\nIn the narrow encoding ('?' where it lacks a character), %zu bytes:\n",
                 std::strlen(narrow));
     hexDump(reinterpret_cast<const unsigned char*>(narrow), std::strlen(narrow));
-    std::free(narrow);
+    string_freeA(narrow);
   }
 
   // Into 7 bytes: the first 6 units are kept, but their UTF-8 form needs 9
@@ -47,5 +47,5 @@ void demo::stringConversion() {
     std::printf(", \"%s\"", small);
   }
   std::printf("\n");
-  std::free(wide);
+  string_freeA(wide);
 }

@@ -1,8 +1,7 @@
 // Random bytes and random UTF-16 units through every conversion and through
-// the formatter's text arguments. Checks that nothing writes out of bounds
-// (the sanitizers watch every buffer, each allocated at its exact size),
-// that well-formed text round-trips exactly, and that every result is
-// terminated within its capacity.
+// the formatter's text arguments; random number conversions against glibc. Checks that nothing
+// writes out of bounds (the sanitizers watch every buffer, each allocated at its exact size), that
+// well-formed text round-trips exactly, and that every result is terminated within its capacity.
 //
 // The first input byte chooses the narrow encoding and a buffer capacity;
 // the rest is read both as UTF-8 / narrow bytes and as UTF-16 units.
@@ -13,6 +12,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -30,6 +30,9 @@ using WString = std::basic_string<tsk_wchar_t>;
       std::abort();                                                                                \
     }                                                                                              \
   } while (0)
+
+// ASCII text widened unit for unit.
+WString widen(const std::string& s) { return WString(s.begin(), s.end()); }
 
 // Well-formed UTF-8 by the Unicode standard's table of byte sequences,
 // written independently of the library's decoder.
@@ -278,6 +281,58 @@ void formatter(const std::string& narrow, const WString& wide, size_t capacity, 
 
 } // namespace
 
+// One number conversion built from input bytes (flags, width, precision,
+// type, value), formatted narrow and wide by the library and by glibc,
+// which serves as the model. Not where glibc is no model: a NaN (glibc
+// shows its sign bit), and # with %g (glibc loses the zero that a rounding
+// carry brings: "%#.2g" of 99.5 gives "1.e+02").
+void numbers(const uint8_t* data, size_t size) {
+  if (size < 12) {
+    return;
+  }
+  std::string conversion = "%";
+  for (int i = 0; i < 5; ++i) {
+    if ((data[0] >> i) & 1) {
+      conversion += "-+ #0"[i];
+    }
+  }
+  if ((data[1] & 0x80) != 0) {
+    conversion += std::to_string(data[1] & 0x3F);
+  }
+  if ((data[2] & 0x80) != 0) {
+    // Now and then past a double's last digit.
+    const int precision = (data[2] & 0x40) != 0 ? 1000 + (data[2] & 0x3F) : data[2] & 0x3F;
+    conversion += "." + std::to_string(precision);
+  }
+  const char type = "diouxXeEfFgGaA"[data[3] % 14];
+  uint64_t bits = 0;
+  std::memcpy(&bits, data + 4, sizeof bits);
+  char ours[4096], model[4096];
+  tsk_wchar_t wide[4096];
+  int n = 0, w = 0, m = 0;
+  if (std::strchr("diouxX", type) != nullptr) {
+    conversion += "ll";
+    conversion += type;
+    const auto value = static_cast<long long>(bits);
+    n = tsk::text::formatBounded(ours, sizeof ours, conversion.c_str(), value);
+    w = tsk::text::formatBounded(wide, 4096, widen(conversion).c_str(), value);
+    m = std::snprintf(model, sizeof model, conversion.c_str(), value);
+  } else {
+    conversion += type;
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    if (value != value || ((data[0] & 8) != 0 && (type == 'g' || type == 'G'))) {
+      return;
+    }
+    n = tsk::text::formatBounded(ours, sizeof ours, conversion.c_str(), value);
+    w = tsk::text::formatBounded(wide, 4096, widen(conversion).c_str(), value);
+    m = std::snprintf(model, sizeof model, conversion.c_str(), value);
+  }
+  CHECK(m >= 0 && n == m && w == m);
+  CHECK(std::memcmp(ours, model, static_cast<size_t>(m) + 1) == 0);
+  CHECK(WString(wide, static_cast<size_t>(w)) == widen(model));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {
     return 0;
@@ -308,6 +363,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bufferForms(narrow, wide, capacity);
   arrayForms(narrow, wide);
   formatter(narrow, wide, capacity, (control & 0x40) != 0 ? static_cast<int>(capacity) : -1);
+  numbers(data, size);
 
   if (latin1) {
     std::setlocale(LC_ALL, "C");

@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/buffer.h - packing typed values into flat byte buffers.
  *
  * A packed buffer is a run of items with no header, tags, alignment or
@@ -8,15 +9,19 @@
  *
  * Every pack and unpack function has the same shape:
  *
+ * @code
  *   tsk_status buffer_packInt(unsigned char** next, unsigned char* pos, int32_t value);
+ * @endcode
  *
  * `next` receives the position just behind the item on success; `pos` is
  * where the item is written or read and is never changed itself. The usual
  * call passes one variable twice so that a sequence of calls walks the buffer:
  *
+ * @code
  *   unsigned char* p = buf;
  *   buffer_packInt(&p, p, 42);
  *   buffer_packString(&p, p, "abc");
+ * @endcode
  *
  * Functions return TSK_OK, or TSK_FAIL for a null pointer argument or a
  * destination too small for a stored item. On failure nothing is written:
@@ -45,6 +50,9 @@ TSKBASE_EXTERN_C_BEGIN
 
 /* ---- Scalars: stores the value; next = pos + width. ---------------------- */
 
+/** @{ */
+/** Stores `value` at `pos` as a straight copy of its bytes (Char 1, Short 2,
+ * Int and Long 4, Double 8, ...); next = pos + width. */
 TSKBASE_API tsk_status buffer_packChar(unsigned char** next, unsigned char* pos, char value);
 TSKBASE_API tsk_status buffer_packUChar(unsigned char** next, unsigned char* pos,
                                         unsigned char value);
@@ -58,8 +66,10 @@ TSKBASE_API tsk_status buffer_packLong(unsigned char** next, unsigned char* pos,
 TSKBASE_API tsk_status buffer_packULong(unsigned char** next, unsigned char* pos, uint32_t value);
 TSKBASE_API tsk_status buffer_packFloat(unsigned char** next, unsigned char* pos, float value);
 TSKBASE_API tsk_status buffer_packDouble(unsigned char** next, unsigned char* pos, double value);
+/** @} */
 
-/* Reads width bytes into *value; next = pos + width. There is no pack for
+/** @{ */
+/** Reads width bytes into *value; next = pos + width. There is no pack for
  * Uint64: it reads 8-byte items that another writer produced. */
 TSKBASE_API tsk_status buffer_unpackChar(unsigned char** next, unsigned char* pos, char* value);
 TSKBASE_API tsk_status buffer_unpackUChar(unsigned char** next, unsigned char* pos,
@@ -78,8 +88,10 @@ TSKBASE_API tsk_status buffer_unpackFloat(unsigned char** next, unsigned char* p
 TSKBASE_API tsk_status buffer_unpackDouble(unsigned char** next, unsigned char* pos, double* value);
 TSKBASE_API tsk_status buffer_unpackUint64(unsigned char** next, unsigned char* pos,
                                            uint64_t* value);
+/** @} */
 
-/* Exact packed sizes of the scalars, in bytes. */
+/** @{ */
+/** Exact packed sizes of the scalars, in bytes. */
 TSKBASE_API uint32_t buffer_packedSizeChar(void);
 TSKBASE_API uint32_t buffer_packedSizeUChar(void);
 TSKBASE_API uint32_t buffer_packedSizeShort(void);
@@ -91,20 +103,22 @@ TSKBASE_API uint32_t buffer_packedSizeLong(void);
 TSKBASE_API uint32_t buffer_packedSizeULong(void);
 TSKBASE_API uint32_t buffer_packedSizeFloat(void);
 TSKBASE_API uint32_t buffer_packedSizeDouble(void);
+/** @} */
 
 /* ---- Strings and raw bytes ----------------------------------------------- */
 
-/* Packs count = length + 1 (0 for a null `str`) and the bytes, terminator
+/** Packs count = length + 1 (0 for a null `str`) and the bytes, terminator
  * included. An empty string takes 5 bytes, a null string 4. */
 TSKBASE_API tsk_status buffer_packString(unsigned char** next, unsigned char* pos, const char* str);
-/* As buffer_packString, counting 16-bit units. */
+/** As buffer_packString, counting 16-bit units. */
 TSKBASE_API tsk_status buffer_packWString(unsigned char** next, unsigned char* pos,
                                           const tsk_wchar_t* str);
-/* Packs `count` bytes from `data`; `data` may be null only when count is 0. */
+/** Packs `count` bytes from `data`; `data` may be null only when count is 0. */
 TSKBASE_API tsk_status buffer_packRaw(unsigned char** next, unsigned char* pos, uint32_t count,
                                       const void* data);
 
-/* Unpacks a counted item into `dest`, whose room in elements (bytes, or
+/** @{ */
+/** Unpacks a counted item into `dest`, whose room in elements (bytes, or
  * 16-bit units for WString) is *capacity. Fails without writing anything if
  * the stored count exceeds *capacity; otherwise copies the elements (a
  * string's terminator is among them) and sets *capacity to the stored count.
@@ -116,12 +130,15 @@ TSKBASE_API tsk_status buffer_unpackWString(unsigned char** next, unsigned char*
                                             uint32_t* capacity, tsk_wchar_t* dest);
 TSKBASE_API tsk_status buffer_unpackRaw(unsigned char** next, unsigned char* pos,
                                         uint32_t* capacity, void* dest);
+/** @} */
 
-/* Upper bounds for string items: 4 for a null string, else length + 9
+/** @{ */
+/** Upper bounds for string items: 4 for a null string, else length + 9
  * (narrow) or 2 * length + 10 (wide), 4 bytes more than packing writes. */
 TSKBASE_API uint32_t buffer_packedSizeString(const char* str);
 TSKBASE_API uint32_t buffer_packedSizeWString(const tsk_wchar_t* str);
-/* Exact: count + 4. */
+/** @} */
+/** Exact: count + 4. */
 TSKBASE_API uint32_t buffer_packedRawSize(uint32_t count);
 
 /* ---- Scalar arrays --------------------------------------------------------
@@ -130,6 +147,9 @@ TSKBASE_API uint32_t buffer_packedRawSize(uint32_t count);
  * array the same as WString. Note the argument order: count, then source.
  * `src` may be null only when count is 0. */
 
+/** @{ */
+/** Packs `count` elements of `src` as one counted item; next = pos + 4 +
+ * count * width. */
 TSKBASE_API tsk_status buffer_packCharArray(unsigned char** next, unsigned char* pos,
                                             uint32_t count, const char* src);
 TSKBASE_API tsk_status buffer_packShortArray(unsigned char** next, unsigned char* pos,
@@ -148,8 +168,10 @@ TSKBASE_API tsk_status buffer_packFloatArray(unsigned char** next, unsigned char
                                              uint32_t count, const float* src);
 TSKBASE_API tsk_status buffer_packDoubleArray(unsigned char** next, unsigned char* pos,
                                               uint32_t count, const double* src);
+/** @} */
 
-/* *count holds the room of `dest` in elements on entry and the number of
+/** @{ */
+/** *count holds the room of `dest` in elements on entry and the number of
  * elements read on success; a stored count above the room fails before
  * anything is written. */
 TSKBASE_API tsk_status buffer_unpackCharArray(unsigned char** next, unsigned char* pos,
@@ -170,8 +192,10 @@ TSKBASE_API tsk_status buffer_unpackFloatArray(unsigned char** next, unsigned ch
                                                uint32_t* count, float* dest);
 TSKBASE_API tsk_status buffer_unpackDoubleArray(unsigned char** next, unsigned char* pos,
                                                 uint32_t* count, double* dest);
+/** @} */
 
-/* Exact packed sizes: 4 + count * width. */
+/** @{ */
+/** Exact packed sizes: 4 + count * width. */
 TSKBASE_API uint32_t buffer_packedArraySizeChar(uint32_t count);
 TSKBASE_API uint32_t buffer_packedArraySizeShort(uint32_t count);
 TSKBASE_API uint32_t buffer_packedArraySizeUShort(uint32_t count);
@@ -181,18 +205,22 @@ TSKBASE_API uint32_t buffer_packedArraySizeLong(uint32_t count);
 TSKBASE_API uint32_t buffer_packedArraySizeULong(uint32_t count);
 TSKBASE_API uint32_t buffer_packedArraySizeFloat(uint32_t count);
 TSKBASE_API uint32_t buffer_packedArraySizeDouble(uint32_t count);
+/** @} */
 
 /* ---- String arrays --------------------------------------------------------
  * A string array is the string count followed by that many String (or
  * WString) items; null entries pack as count 0. */
 
-/* `strings` may be null only when count is 0. */
+/** @{ */
+/** `strings` may be null only when count is 0. */
 TSKBASE_API tsk_status buffer_packStringArray(unsigned char** next, unsigned char* pos,
                                               uint32_t count, const char* const* strings);
 TSKBASE_API tsk_status buffer_packWStringArray(unsigned char** next, unsigned char* pos,
                                                uint32_t count, const tsk_wchar_t* const* strings);
+/** @} */
 
-/* Unpacks into fixed-width slots: string i goes to slots + i * stride and
+/** @{ */
+/** Unpacks into fixed-width slots: string i goes to slots + i * stride and
  * may take at most `stride` characters, terminator included. *count is the
  * number of slots on entry and the number of strings read on success. A
  * string longer than the stride fails the call at that string; the slots
@@ -203,13 +231,16 @@ TSKBASE_API tsk_status buffer_unpackStringArray(unsigned char** next, unsigned c
 TSKBASE_API tsk_status buffer_unpackWStringArray(unsigned char** next, unsigned char* pos,
                                                  uint32_t* count, uint32_t stride,
                                                  tsk_wchar_t* slots);
+/** @} */
 
-/* Upper bounds: 4, plus 4 for each null entry and the string-item bound of
+/** @{ */
+/** Upper bounds: 4, plus 4 for each null entry and the string-item bound of
  * buffer_packedSizeString (or WString) for each other. 4 for a null array or
  * a count of 0. */
 TSKBASE_API uint32_t buffer_packedArraySizeString(uint32_t count, const char* const* strings);
 TSKBASE_API uint32_t buffer_packedArraySizeWString(uint32_t count,
                                                    const tsk_wchar_t* const* strings);
+/** @} */
 
 /* ---- Padded fields --------------------------------------------------------
  * A padded field keeps the items behind it at fixed offsets: a signed 32-bit
@@ -222,7 +253,8 @@ TSKBASE_API uint32_t buffer_packedArraySizeWString(uint32_t count,
  * negative, or whose count exceeds the width, fails without writing, and so
  * does an unpack that meets such a stored field. */
 
-/* Packs `count` elements of `src` into a field `width` elements wide; `src`
+/** @{ */
+/** Packs `count` elements of `src` into a field `width` elements wide; `src`
  * may be null only when count is 0. next = pos + 8 + width * element-width. */
 TSKBASE_API tsk_status buffer_packCharPaddedArray(unsigned char** next, unsigned char* pos,
                                                   int32_t count, int32_t width, const char* src);
@@ -247,16 +279,20 @@ TSKBASE_API tsk_status buffer_packFloatPaddedArray(unsigned char** next, unsigne
 TSKBASE_API tsk_status buffer_packDoublePaddedArray(unsigned char** next, unsigned char* pos,
                                                     int32_t count, int32_t width,
                                                     const double* src);
+/** @} */
 
-/* Packs a string with its terminator into a field `width` characters wide
+/** @{ */
+/** Packs a string with its terminator into a field `width` characters wide
  * (terminator place included). Unlike buffer_packString, a null string
  * fails: the field always holds a string. */
 TSKBASE_API tsk_status buffer_packPaddedString(unsigned char** next, unsigned char* pos,
                                                int32_t width, const char* str);
 TSKBASE_API tsk_status buffer_packPaddedWString(unsigned char** next, unsigned char* pos,
                                                 int32_t width, const tsk_wchar_t* str);
+/** @} */
 
-/* *count holds the room of `dest` in elements on entry and the stored count
+/** @{ */
+/** *count holds the room of `dest` in elements on entry and the stored count
  * on success. `dest` may be null only when the stored count is 0. The whole
  * field is skipped: next = pos + 8 + width * element-width. */
 TSKBASE_API tsk_status buffer_unpackCharPaddedArray(unsigned char** next, unsigned char* pos,
@@ -277,13 +313,16 @@ TSKBASE_API tsk_status buffer_unpackFloatPaddedArray(unsigned char** next, unsig
                                                      int32_t* count, float* dest);
 TSKBASE_API tsk_status buffer_unpackDoublePaddedArray(unsigned char** next, unsigned char* pos,
                                                       int32_t* count, double* dest);
+/** @} */
 
-/* Unpacks a padded string, terminator included, into `dest`, which must have
+/** @{ */
+/** Unpacks a padded string, terminator included, into `dest`, which must have
  * room for the field width the writer used. */
 TSKBASE_API tsk_status buffer_unpackPaddedString(unsigned char** next, unsigned char* pos,
                                                  char* dest);
 TSKBASE_API tsk_status buffer_unpackPaddedWString(unsigned char** next, unsigned char* pos,
                                                   tsk_wchar_t* dest);
+/** @} */
 
 /* ---- Allocating unpack ----------------------------------------------------
  * These unpackers read a counted item into memory that they allocate from
@@ -298,6 +337,9 @@ TSKBASE_API tsk_status buffer_unpackPaddedWString(unsigned char** next, unsigned
  * The count variable is an output only. On failure (a null argument, or an
  * allocation that failed) nothing is written and nothing is leaked. */
 
+/** @{ */
+/** Unpacks a counted item of raw bytes or numbers into a fresh block stored
+ * in *block, and its element count into *count. */
 TSKBASE_API tsk_status buffer_unpackRawAlloc(unsigned char** next, unsigned char* pos,
                                              uint32_t* count, void** block);
 TSKBASE_API tsk_status buffer_unpackCharArrayAlloc(unsigned char** next, unsigned char* pos,
@@ -318,20 +360,25 @@ TSKBASE_API tsk_status buffer_unpackFloatArrayAlloc(unsigned char** next, unsign
                                                     uint32_t* count, float** block);
 TSKBASE_API tsk_status buffer_unpackDoubleArrayAlloc(unsigned char** next, unsigned char* pos,
                                                      uint32_t* count, double** block);
+/** @} */
 
-/* A string of the stored characters, terminator included; null for a string
+/** @{ */
+/** A string of the stored characters, terminator included; null for a string
  * packed from a null pointer. */
 TSKBASE_API tsk_status buffer_unpackStringAlloc(unsigned char** next, unsigned char* pos,
                                                 char** str);
 TSKBASE_API tsk_status buffer_unpackWStringAlloc(unsigned char** next, unsigned char* pos,
                                                  tsk_wchar_t** str);
+/** @} */
 
-/* A string array of *count members; an empty stored array gives a null array
+/** @{ */
+/** A string array of *count members; an empty stored array gives a null array
  * and count 0. */
 TSKBASE_API tsk_status buffer_unpackStringArrayAlloc(unsigned char** next, unsigned char* pos,
                                                      uint32_t* count, char*** array);
 TSKBASE_API tsk_status buffer_unpackWStringArrayAlloc(unsigned char** next, unsigned char* pos,
                                                       uint32_t* count, tsk_wchar_t*** array);
+/** @} */
 
 TSKBASE_EXTERN_C_END
 

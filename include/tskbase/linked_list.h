@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/linked_list.h - intrusive singly linked lists of caller records.
  *
  * A list is its first record (the head) and the chain of link fields: each
@@ -6,9 +7,11 @@
  * pointer-sized field at `linkOffset` bytes from its start. The library
  * allocates, frees and remembers nothing; records stay the caller's.
  *
+ * @code
  *   struct Job { int32_t id; struct Job* next; char name[16]; };
  *   struct Job* head = &first;
  *   linkedList_append(head, offsetof(struct Job, next), &second);
+ * @endcode
  *
  * A link offset of 0 means "no link field": every record reads as the last
  * one and link writes are skipped, so the link must not be the first member.
@@ -25,29 +28,30 @@
 
 TSKBASE_EXTERN_C_BEGIN
 
-/* Links `record` behind the last record and ends the list with it. Fails on
+/** Links `record` behind the last record and ends the list with it. Fails on
  * an empty list: the caller makes the first record the head itself. */
 TSKBASE_API tsk_status linkedList_append(void* head, size_t linkOffset, void* record);
-/* Makes `record` the head. Fails on an empty list. */
+/** Makes `record` the head. Fails on an empty list. */
 TSKBASE_API tsk_status linkedList_prepend(void** head, size_t linkOffset, void* record);
-/* Links `record` in at `position` (0 makes it the head, the length appends).
+/** Links `record` in at `position` (0 makes it the head, the length appends).
  * Fails on an empty list and for a position below 0 or above the length. */
 TSKBASE_API tsk_status linkedList_insert(void** head, size_t linkOffset, void* record,
                                          int32_t position);
-/* Unlinks `record` and nulls its link. A record that is not in the list is
+/** Unlinks `record` and nulls its link. A record that is not in the list is
  * left alone and is not a failure; an empty list is. */
 TSKBASE_API tsk_status linkedList_remove(void** head, size_t linkOffset, void* record);
 
-/* Counts the records; an empty list has 0. */
+/** Counts the records; an empty list has 0. */
 TSKBASE_API tsk_status linkedList_length(void* head, size_t linkOffset, uint32_t* count);
-/* The record at `position`; fails outside 0 .. length - 1. */
+/** The record at `position`; fails outside 0 .. length - 1. */
 TSKBASE_API tsk_status linkedList_getByIndex(void* head, size_t linkOffset, int32_t position,
                                              void** record);
-/* The position of `record`, found by address; fails if it is not linked. */
+/** The position of `record`, found by address; fails if it is not linked. */
 TSKBASE_API tsk_status linkedList_getIndex(void* head, size_t linkOffset, void* record,
                                            uint32_t* position);
 
-/* The first record whose key field at `keyOffset` equals `key`: a 32-bit
+/** @{ */
+/** The first record whose key field at `keyOffset` equals `key`: a 32-bit
  * integer (Int and Long are the same), a 16-bit integer, or a character
  * array held inside the record, compared exactly with `key`. Fail if none
  * matches. */
@@ -59,6 +63,7 @@ TSKBASE_API tsk_status linkedList_getByShort(void* head, size_t linkOffset, size
                                              int16_t key, void** record);
 TSKBASE_API tsk_status linkedList_getByString(void* head, size_t linkOffset, size_t keyOffset,
                                               const char* key, void** record);
+/** @} */
 
 TSKBASE_EXTERN_C_END
 

@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/os_util.h - the executable search path, path comparison, silent
  * deletion, the recycle bin, system error text, and the release of blocks
  * the library hands out.
@@ -21,7 +22,7 @@
 
 TSKBASE_EXTERN_C_BEGIN
 
-/* Puts `directory` in front of PATH unless it is there already, as decided
+/** Puts `directory` in front of PATH unless it is there already, as decided
  * by osUtil_compareFileSystemObjectNames: with `firstOnly` 0 anywhere in the
  * list, otherwise only as its first entry. The list is split at the
  * separator except between double quotes, which are not part of an entry;
@@ -34,42 +35,43 @@ TSKBASE_EXTERN_C_BEGIN
 TSKBASE_API tsk_status osUtil_extendPath(const tsk_wchar_t* directory, tsk_wchar_t** previous,
                                          int32_t firstOnly);
 
-/* 1 when the two paths name the same object after '\' is read as '/', runs
+/** 1 when the two paths name the same object after '\' is read as '/', runs
  * of separators as one and trailing separators are dropped, comparing the
  * letters A to Z without regard to case; 0 when not or when either is null.
- * Nothing else is normalised and the file system is not consulted: "D:\Temp\\"
- * and "d:/temp" are the same, "\\server\share" and "/server/share" too. */
+ * Nothing else is normalised and the file system is not consulted:
+ * `D:\Temp\\` and `d:/temp` are the same, `\\server\share` and
+ * `/server/share` too. */
 TSKBASE_API int32_t osUtil_compareFileSystemObjectNames(const tsk_wchar_t* first,
                                                         const tsk_wchar_t* second);
 
-/* Deletes the file or directory tree at `path` permanently (not to the
+/** Deletes the file or directory tree at `path` permanently (not to the
  * recycle bin), without asking. Returns 0 on success, else the system's code:
  * on Windows the shell file operation's result, elsewhere an errno value.
  * Symbolic links are deleted themselves, never followed. A null path fails
  * (ERROR_INVALID_PARAMETER, EINVAL). */
 TSKBASE_API int32_t osUtil_deleteFileObject(const tsk_wchar_t* path);
 
-/* Stores the system's message for error `code` through `message`, without
+/** Stores the system's message for error `code` through `message`, without
  * control characters (so without its line break), in a block to release with
  * osUtil_freeMemory; a null block when memory runs out. On Windows `code` is
  * a system error code (GetLastError), elsewhere an errno value. A code
  * without a message, or a null `message`, leaves *message as it was. */
 TSKBASE_API void osUtil_formatLastError(uint32_t code, tsk_wchar_t** message);
 
-/* Releases a single block that the library handed out; null is ignored. */
+/** Releases a single block that the library handed out; null is ignored. */
 TSKBASE_API void osUtil_freeMemory(void* block);
 
-/* A calendar time: the layout and field names of Windows' SYSTEMTIME, whose
+/** A calendar time: the layout and field names of Windows' SYSTEMTIME, whose
  * address can be passed by casting it to tsk_systemtime*. */
 typedef struct tsk_systemtime {
-  uint16_t wYear;
-  uint16_t wMonth; /* 1 to 12 */
-  uint16_t wDayOfWeek;
-  uint16_t wDay;
-  uint16_t wHour;
-  uint16_t wMinute;
-  uint16_t wSecond;
-  uint16_t wMilliseconds;
+  uint16_t wYear;         /**< the year, 1601 to 30827 */
+  uint16_t wMonth;        /**< 1 to 12 */
+  uint16_t wDayOfWeek;    /**< 0 (Sunday) to 6; ignored by the comparisons */
+  uint16_t wDay;          /**< 1 to 31 */
+  uint16_t wHour;         /**< 0 to 23 */
+  uint16_t wMinute;       /**< 0 to 59 */
+  uint16_t wSecond;       /**< 0 to 59 */
+  uint16_t wMilliseconds; /**< 0 to 999; ignored by the comparisons */
 } tsk_systemtime;
 
 /* The recycle bin. On Windows it is the shell's. Elsewhere it is the home
@@ -82,7 +84,7 @@ typedef struct tsk_systemtime {
  * the week play no part) in the bin's own time base: local time outside
  * Windows, whatever the shell's column holds on Windows. */
 
-/* Moves the file or directory at `path` to the recycle bin. TSK_FAIL for a
+/** Moves the file or directory at `path` to the recycle bin. TSK_FAIL for a
  * null path, when nothing exists there, when the move fails, or when
  * something is still there afterwards. On Windows '/' is read as '\'.
  * Elsewhere the original path is recorded as an absolute path with "." and
@@ -91,7 +93,7 @@ typedef struct tsk_systemtime {
  * copy is made); a failed move leaves nothing behind in the trash. */
 TSKBASE_API tsk_status osUtil_sendFileToRecycleBin(const tsk_wchar_t* path);
 
-/* Permanently deletes every item of the recycle bin that came from
+/** Permanently deletes every item of the recycle bin that came from
  * `originalPath` and was deleted between `earliest` and `latest`, both
  * included. Paths match without regard to letter case but otherwise
  * exactly: separators are not normalised, and outside Windows the original

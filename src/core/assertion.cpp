@@ -58,6 +58,18 @@ const char* orNull(const char* text) { return text != nullptr ? text : "(null)";
   std::abort();
 }
 
+// The question could not be put (no desktop, no terminal that the process
+// has in the foreground): the box's text goes to the error stream and the
+// debugger's output, and the process ends.
+[[noreturn]] void reportUnasked(const char* text) {
+  char report[sizeof kTitle + 2 + tsk::core::kAssertionMessageSize + 1];
+  std::snprintf(report, sizeof report, "%s\n\n%s\n", kTitle, text);
+  std::fputs(report, stderr);
+  std::fflush(stderr);
+  tsk::platform::debugOutput(report);
+  std::abort();
+}
+
 void reportInMessageBox(const char* expression, const char* file, int32_t line) {
   char path[kPathSize];
   const bool known = tsk::platform::executablePath(path, sizeof path);
@@ -74,7 +86,7 @@ void reportInMessageBox(const char* expression, const char* file, int32_t line) 
   case tsk::platform::kAnswerIgnore:
     return;
   default:
-    std::abort();
+    reportUnasked(text);
   }
 }
 

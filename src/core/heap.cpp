@@ -1,7 +1,8 @@
 #include "core/heap.h"
 
 #include <atomic>
-#include <cstdlib>
+
+#include "platform/heap.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ void* allocate(size_t bytes) {
   }
   // malloc(0) may return null; callers treat null as failure, so ask for one
   // byte at least.
-  void* block = std::malloc(bytes == 0 ? 1 : bytes);
+  void* block = platform::heapAllocate(bytes == 0 ? 1 : bytes);
   if (block != nullptr) {
     countLive(1);
   }
@@ -42,7 +43,7 @@ void* reallocate(void* block, size_t bytes) {
   if (injectedFailure()) {
     return nullptr;
   }
-  void* resized = std::realloc(block, bytes == 0 ? 1 : bytes);
+  void* resized = platform::heapReallocate(block, bytes == 0 ? 1 : bytes);
   if (block == nullptr && resized != nullptr) {
     countLive(1);
   }
@@ -53,8 +54,10 @@ void release(void* block) {
   if (block != nullptr) {
     countLive(-1);
   }
-  std::free(block);
+  platform::heapRelease(block);
 }
+
+void releaseCallerBlock(void* block) { platform::heapRelease(block); }
 
 } // namespace tsk::heap
 

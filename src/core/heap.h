@@ -1,6 +1,9 @@
 // The library's heap. Every block that the library allocates, and every block
 // it hands to a caller, comes from here: the C runtime heap (malloc, realloc,
-// free), so that callers and the library's release functions agree on it.
+// free) of its callers, so that callers and the library's release functions
+// agree on it. On Windows that is the Universal C Runtime's heap, which
+// callers built with Microsoft's current compilers share, whatever runtime
+// the DLL itself uses (platform/heap.h).
 //
 // Test builds (TSKBASE_TESTING_HOOKS) can make a chosen allocation fail, so
 // that the promises the library makes about failed allocations are tested
@@ -25,6 +28,11 @@ void* reallocate(void* block, size_t bytes);
 
 // free; a null block is ignored.
 void release(void* block);
+
+// free for a block that a caller's allocation function made and the library
+// gives up (string_sprintfAllocW when formatting fails); it was never counted
+// as the library's.
+void releaseCallerBlock(void* block);
 
 // A block of `count` objects of type T, or null on failure or overflow.
 template <typename T>

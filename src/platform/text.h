@@ -1,7 +1,7 @@
 // The operating system's text services: code-page conversion, the runtime's
 // multibyte character functions over the narrow ("ANSI") encoding, the
-// classification and case mapping of UTF-16 units, and the C library's
-// number formatting.
+// classification and case mapping of UTF-16 units, and the locale's decimal
+// point.
 //
 // On Windows these are the real MultiByteToWideChar, WideCharToMultiByte and
 // runtime functions. Elsewhere the narrow encoding is the codeset of the
@@ -79,12 +79,10 @@ tsk_wchar_t* wcsLwr(tsk_wchar_t* s);
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s);
 
 // ---- Numbers ----------------------------------------------------------------
-//
-// The C library's snprintf for one conversion in C99 syntax (flags, width,
-// precision, the length modifiers hh h l ll L, conversions d i u o x X e E f
-// F g G a A): writes at most cap bytes, terminator included, and returns the
-// length of the full text, or -1. With cap 0 (buf may be null) only measures.
-int formatNumber(char* buf, size_t cap, const char* conversion, ...);
+
+// The decimal point of the current C locale (LC_NUMERIC) in the narrow
+// encoding; "." when the locale has none.
+const char* decimalPoint();
 
 // Whether a long double argument is passed as a double. Windows' calling
 // convention has long double the same as double, so callers built with

@@ -4,14 +4,13 @@
 // final count.
 #include "format.h"
 
+#include "format_number.h"
 #include "platform/text.h"
 #include "utf.h"
 
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <type_traits>
 
 namespace tsk::text {
@@ -85,16 +84,8 @@ enum class Size {
 };
 
 // One conversion of the format: flags, width, precision, size and type.
-struct Conversion {
-  bool minus = false;
-  bool plus = false;
-  bool space = false;
-  bool hash = false;
-  bool zero = false;
-  int width = -1;
-  int precision = -1;
+struct Conversion : ConversionSpec {
   Size size = Size::kNone;
-  char type = 0;
 };
 
 // Reads a decimal number, or -1 if it passes INT_MAX.
@@ -218,54 +209,6 @@ bool parseConversion(const C*& p, Args& args, Conversion& conv) {
   }
   conv.type = static_cast<char>(*p);
   return true;
-}
-
-// A number's conversion in C99 syntax, built on the stack: '%', flags,
-// width, precision, then a length modifier and the type. At most
-// 1 + 5 + 10 + 1 + 10 + 2 + 1 characters.
-struct NumberConversion {
-  char text[32];
-};
-
-char* writeDecimal(char* p, int value) {
-  char digits[12];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value > 0);
-  while (n > 0) {
-    *p++ = digits[--n];
-  }
-  return p;
-}
-
-NumberConversion numberConversion(const Conversion& conv, const char* length, char type) {
-  NumberConversion out;
-  char* p = out.text;
-  *p++ = '%';
-  if (conv.minus)
-    *p++ = '-';
-  if (conv.plus)
-    *p++ = '+';
-  if (conv.space)
-    *p++ = ' ';
-  if (conv.hash)
-    *p++ = '#';
-  if (conv.zero)
-    *p++ = '0';
-  if (conv.width >= 0)
-    p = writeDecimal(p, conv.width);
-  if (conv.precision >= 0) {
-    *p++ = '.';
-    p = writeDecimal(p, conv.precision);
-  }
-  for (; *length != 0; ++length) {
-    *p++ = *length;
-  }
-  *p++ = type;
-  *p = 0;
-  return out;
 }
 
 // ---- Text of the other width ------------------------------------------------
@@ -428,131 +371,96 @@ bool write(Sink<C>& sink, size_t n, Walker walk) {
 
 // ---- Numbers ------------------------------------------------------------------
 
-// Number text of `n` bytes in the narrow encoding, to a narrow or wide sink.
-void putNarrow(Sink<char>& sink, const char* s, size_t n) { sink.put(s, n); }
+// The current locale's decimal point, in both widths.
+struct DecimalPoint {
+  char narrow[8] = {'.'};
+  size_t narrowLength = 1;
+  tsk_wchar_t wide[4] = {'.'};
+  size_t wideLength = 1;
+};
 
-bool isAscii(const char* s, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    if (static_cast<unsigned char>(s[i]) >= 0x80) {
-      return false;
-    }
+DecimalPoint decimalPoint() {
+  DecimalPoint point;
+  const char* text = platform::decimalPoint();
+  const size_t length = std::strlen(text);
+  if (length == 0 || length >= sizeof point.narrow) {
+    return point;
   }
-  return true;
+  if (length == 1 && static_cast<unsigned char>(text[0]) < 0x80) {
+    point.narrow[0] = text[0];
+    point.wide[0] = static_cast<tsk_wchar_t>(text[0]);
+    return point;
+  }
+  int units =
+      platform::multiByteToWide(kAnsiCodePage, text, static_cast<int>(length), point.wide, 4);
+  if (units <= 0) {
+    point.wide[0] = '.';
+    units = 1;
+  }
+  std::memcpy(point.narrow, text, length);
+  point.narrowLength = length;
+  point.wideLength = static_cast<size_t>(units);
+  return point;
 }
 
-bool putNarrow(Sink<tsk_wchar_t>& sink, const char* s, size_t n) {
-  if (isAscii(s, n)) {
-    const size_t k = n < sink.space() ? n : sink.space();
-    for (size_t i = 0; i < k; ++i) {
-      sink.put(static_cast<tsk_wchar_t>(s[i]));
-    }
-    sink.skip(n - k);
-    return true;
-  }
-  const auto walk = [&](auto emit) { return walkNarrow(s, static_cast<long long>(n), -1, emit); };
-  size_t units = 0;
-  return measure(walk, units) && write(sink, units, walk);
+const char* pointText(const DecimalPoint& point, size_t& length, const char*) {
+  length = point.narrowLength;
+  return point.narrow;
+}
+const tsk_wchar_t* pointText(const DecimalPoint& point, size_t& length, const tsk_wchar_t*) {
+  length = point.wideLength;
+  return point.wide;
 }
 
-bool putNumberText(Sink<char>& sink, const char* s, size_t n) {
-  putNarrow(sink, s, n);
-  return true;
-}
-bool putNumberText(Sink<tsk_wchar_t>& sink, const char* s, size_t n) {
-  return putNarrow(sink, s, n);
-}
+// ASCII text into a sink of either width.
+void putAscii(Sink<char>& sink, const char* s, size_t n) { sink.put(s, n); }
 
-// Whether the C library's numbers are plain ASCII in the current locale
-// (their only locale-dependent part is the decimal point).
-bool asciiNumbers() {
-  char probe[16];
-  const int n = platform::formatNumber(probe, sizeof probe, "%.1f", 0.5);
-  return n > 0 && static_cast<size_t>(n) < sizeof probe && isAscii(probe, static_cast<size_t>(n));
-}
-
-// A number's text when it is longer than the stack buffer. It is written
-// straight into the caller's buffer when it fits there with its terminator,
-// so text that fits needs no memory of its own; a wide sink takes the
-// bytes into the space of its units and widens them in place, from the end.
-// Only text that reaches the end of the room (or a wide sink's text under a
-// decimal point outside ASCII) goes through a heap copy.
-template <typename T>
-bool putLongNumber(Sink<char>& sink, const char* conversion, T value, size_t n) {
-  if (sink.full()) {
-    sink.skip(n);
-    return true;
-  }
-  if (n < sink.space()) {
-    platform::formatNumber(sink.next(), n + 1, conversion, value);
-    sink.skip(n);
-    return true;
-  }
-  const size_t k = sink.space();
-  std::unique_ptr<char[]> copy(new (std::nothrow) char[k + 1]);
-  if (copy == nullptr || platform::formatNumber(copy.get(), k + 1, conversion, value) < 0) {
-    return false;
-  }
-  sink.put(copy.get(), k);
-  sink.skip(n - k);
-  return true;
-}
-
-template <typename T>
-bool putLongNumber(Sink<tsk_wchar_t>& sink, const char* conversion, T value, size_t n) {
-  const bool ascii = asciiNumbers();
-  if (ascii && sink.full()) {
-    sink.skip(n);
-    return true;
-  }
-  if (ascii && n < sink.space()) {
-    tsk_wchar_t* out = sink.next();
-    char* bytes = reinterpret_cast<char*>(out);
-    platform::formatNumber(bytes, n + 1, conversion, value);
-    for (size_t i = n; i-- > 0;) {
-      out[i] = static_cast<tsk_wchar_t>(static_cast<unsigned char>(bytes[i]));
-    }
-    sink.skip(n);
-    return true;
-  }
-  // Only the first space() bytes are needed when they are ASCII.
-  const size_t k = ascii ? sink.space() : n;
-  std::unique_ptr<char[]> copy(new (std::nothrow) char[k + 1]);
-  if (copy == nullptr || platform::formatNumber(copy.get(), k + 1, conversion, value) < 0) {
-    return false;
-  }
-  if (!putNarrow(sink, copy.get(), k)) {
-    return false;
+void putAscii(Sink<tsk_wchar_t>& sink, const char* s, size_t n) {
+  const size_t k = n < sink.space() ? n : sink.space();
+  for (size_t i = 0; i < k; ++i) {
+    sink.put(static_cast<tsk_wchar_t>(s[i]));
   }
   sink.skip(n - k);
-  return true;
 }
 
-// Formats one number with the C library and writes it out. Once the sink is
-// full the text is only measured.
-template <typename C, typename T>
-bool putNumber(Sink<C>& sink, const NumberConversion& conv, T value) {
-  char local[512];
-  const char* conversion = conv.text;
-  const bool measureOnly = sink.full() && std::is_same_v<C, char>;
-  const int n = measureOnly ? platform::formatNumber(nullptr, 0, conversion, value)
-                            : platform::formatNumber(local, sizeof local, conversion, value);
-  if (n < 0) {
-    return false;
+// Writes a formatted number, padded to the conversion's width: with spaces
+// before it, zeros after its sign and prefix, or spaces after it under the
+// - flag.
+template <typename C>
+void putNumber(Sink<C>& sink, const Conversion& conv, const NumberText& number) {
+  DecimalPoint point;
+  size_t pointLength = 0;
+  const C* pointChars = nullptr;
+  if (number.point) {
+    point = decimalPoint();
+    pointChars = pointText(point, pointLength, static_cast<const C*>(nullptr));
   }
-  if (measureOnly) {
-    sink.skip(static_cast<size_t>(n));
-    return true;
+  const size_t length = number.prefixLength + number.leadingZeros + number.digitsLength +
+                        pointLength + number.fractionLength + number.trailingZeros +
+                        number.suffixLength;
+  const size_t width = conv.width > 0 ? static_cast<size_t>(conv.width) : 0;
+  const size_t pad = width > length ? width - length : 0;
+  if (!conv.minus && !number.zeroPadded) {
+    sink.fill(C(' '), pad);
   }
-  if (static_cast<size_t>(n) < sizeof local) {
-    return putNumberText(sink, local, static_cast<size_t>(n));
+  putAscii(sink, number.prefix, number.prefixLength);
+  if (number.zeroPadded) {
+    sink.fill(C('0'), pad);
   }
-  return putLongNumber(sink, conversion, value, static_cast<size_t>(n));
+  sink.fill(C('0'), number.leadingZeros);
+  putAscii(sink, number.digits, number.digitsLength);
+  sink.put(pointChars, pointLength);
+  putAscii(sink, number.fraction, number.fractionLength);
+  sink.fill(C('0'), number.trailingZeros);
+  putAscii(sink, number.suffix, number.suffixLength);
+  if (conv.minus) {
+    sink.fill(C(' '), pad);
+  }
 }
 
 template <typename C>
 bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
-  const char type = conv.type == 'i' ? 'd' : conv.type;
-  const bool isSigned = type == 'd';
+  const bool isSigned = conv.type == 'd' || conv.type == 'i';
   long long sv = 0;
   unsigned long long uv = 0;
   switch (conv.size) {
@@ -595,33 +503,48 @@ bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
   case Size::kWide:
     return false;
   }
-  const NumberConversion number = numberConversion(conv, "ll", type);
-  return isSigned ? putNumber(sink, number, sv) : putNumber(sink, number, uv);
+  const bool negative = isSigned && sv < 0;
+  const unsigned long long magnitude = !isSigned  ? uv
+                                       : negative ? 0ULL - static_cast<unsigned long long>(sv)
+                                                  : static_cast<unsigned long long>(sv);
+  IntegerDigits room;
+  putNumber(sink, conv, integerText(conv, negative, magnitude, room));
+  return true;
 }
 
 template <typename C>
 bool putFloat(Sink<C>& sink, const Conversion& conv, Args& args) {
+  FloatDigits room;
+  NumberText number;
+  bool ok = false;
   if (conv.size == Size::kLongDouble) {
     if constexpr (platform::kLongDoubleIsDouble) {
       // The platform's long double is a double, and callers pass one.
-      return putNumber(sink, numberConversion(conv, "", conv.type), va_arg(args.ap, double));
+      ok = floatText(conv, va_arg(args.ap, double), room, number);
     } else {
-      return putNumber(sink, numberConversion(conv, "L", conv.type), va_arg(args.ap, long double));
+      ok = floatText(conv, va_arg(args.ap, long double), room, number);
     }
+  } else if (conv.size == Size::kNone || conv.size == Size::kLong) {
+    ok = floatText(conv, va_arg(args.ap, double), room, number);
   }
-  if (conv.size != Size::kNone && conv.size != Size::kLong) {
-    return false;
+  if (ok) {
+    putNumber(sink, conv, number);
   }
-  return putNumber(sink, numberConversion(conv, "", conv.type), va_arg(args.ap, double));
+  return ok;
 }
 
+// %p: the address as upper-case hexadecimal digits, 16 of them unless a
+// precision says otherwise.
 template <typename C>
 bool putPointer(Sink<C>& sink, Conversion conv, Args& args) {
   const auto value = reinterpret_cast<uintptr_t>(va_arg(args.ap, void*));
+  conv.type = 'X';
   if (conv.precision < 0) {
     conv.precision = 2 * sizeof(void*);
   }
-  return putNumber(sink, numberConversion(conv, "ll", 'X'), static_cast<unsigned long long>(value));
+  IntegerDigits room;
+  putNumber(sink, conv, integerText(conv, false, value, room));
+  return true;
 }
 
 // ---- Text -------------------------------------------------------------------

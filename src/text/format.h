@@ -17,18 +17,24 @@
 // precision no source element is read once the output has reached it (the array then needs no
 // terminator). Width pads with spaces, or with zeros under the 0 flag.
 //
-// Numbers are formatted by the C library's own conversions, one at a time,
-// so flags, widths and precisions give exactly what printf gives. Besides C99's size prefixes (hh h
-// l ll L j z t), Windows' I32, I64 and I (pointer-sized) are accepted. %p prints the address as
-// upper-case hexadecimal digits, 16 of them. %n is refused.
+// Numbers are formatted by the library itself (format_number.h), with the C
+// standard's rules for flags, widths and precisions, so that every platform
+// writes the same text: the platforms' C libraries differ (glibc writes a NaN
+// with its sign bit as "-nan"; MinGW's printf writes nothing for %#.0o of 0,
+// honours the space flag in unsigned conversions and ignores some %g
+// widths). Besides C99's size prefixes (hh h l ll L j z t), Windows' I32, I64
+// and I (pointer-sized) are accepted. %L reads a long double where the
+// platform has one of its own, and a double on Windows, where callers built
+// with Microsoft's compiler pass one. %p prints the address as upper-case
+// hexadecimal digits, 16 of them. %n is refused.
 //
 // Every function returns -1 on a formatting error (an unknown or malformed
 // conversion, text of the other width that cannot be converted, or text
 // longer than INT_MAX elements); what was written before the error stays.
 //
-// The formatter needs no memory of its own while the text fits in the
-// caller's buffer: only a number over 511 characters that reaches the end
-// of the room takes a heap copy.
+// The formatter needs no memory of its own, whatever the widths and
+// precisions; only the digits of a long double that no double holds (not on
+// Windows) may take a heap block when they pass 1,400 characters.
 #ifndef TSKBASE_SRC_TEXT_FORMAT_H
 #define TSKBASE_SRC_TEXT_FORMAT_H
 

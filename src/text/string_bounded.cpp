@@ -1,8 +1,7 @@
 // string_ bounded copying, concatenation and formatting.
 #include "tskbase/strings.h"
 
-#include <cstdlib>
-
+#include "core/heap.h"
 #include "text/format.h"
 #include "text/string_ops.h"
 #include "text/utf.h"
@@ -106,9 +105,10 @@ tsk_wchar_t* string_sprintfAllocW(tsk_allocate_fn allocate, const tsk_wchar_t* f
   if (n >= 0) {
     const size_t units = static_cast<size_t>(n) + 1;
     block = static_cast<tsk_wchar_t*>(allocate(units * sizeof(tsk_wchar_t)));
-    // The block is the caller's allocator's, which releases with free().
+    // The block is the caller's allocator's, which the runtime heap's free
+    // releases.
     if (block != nullptr && text::vformatSecure(block, units, format, again) != n) {
-      std::free(block);
+      tsk::heap::releaseCallerBlock(block);
       block = nullptr;
     }
   }

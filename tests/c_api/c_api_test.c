@@ -18,15 +18,7 @@
 #include <stdio.h>
 #include <string.h>
 
-static int failures = 0;
-
-#define CHECK(cond)                                                                                \
-  do {                                                                                             \
-    if (!(cond)) {                                                                                 \
-      fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond);                                   \
-      ++failures;                                                                                  \
-    }                                                                                              \
-  } while (0)
+#include "c_check.h"
 
 static uint32_t countCall(void* counter) {
   ++*(int*)counter;

@@ -8,7 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 #include "debug_break.h"
 #include "platform.h"
@@ -16,6 +23,7 @@
 
 namespace {
 
+using tsk::test::Job;
 using tsk::test::TerminalRun;
 
 int32_t takeFailure(const char*, const char*, int32_t, int32_t*) { return 1; }
@@ -43,6 +51,27 @@ void failAfterLosingTheTerminal() {
   tskassert_set_hook(nullptr);
   tsk::test::detachFromTerminal();
   _tskassert("second", "j.src", 9);
+}
+
+// The terminal of a full-screen program: raw, so that Enter sends a
+// carriage return and Ctrl-C is no signal. After the question the terminal
+// must be as raw as before.
+void failInRawMode() {
+#if !defined(_WIN32)
+  const int tty = open("/dev/tty", O_RDWR | O_NOCTTY);
+  termios raw{};
+  tcgetattr(tty, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(tty, TCSANOW, &raw);
+  failInBoxMode();
+  termios after{};
+  tcgetattr(tty, &after);
+  const bool same = after.c_iflag == raw.c_iflag && after.c_oflag == raw.c_oflag &&
+                    after.c_cflag == raw.c_cflag && after.c_lflag == raw.c_lflag &&
+                    std::memcmp(after.c_cc, raw.c_cc, sizeof raw.c_cc) == 0;
+  std::fputs(same ? "settings restored\n" : "settings changed\n", stdout);
+  std::fflush(stdout);
+#endif
 }
 
 constexpr char kPrompt[] = "[a/r/i] ";
@@ -82,6 +111,32 @@ TEST_F(AssertTerminal, AnswersIgnoreAbortRetry) {
   const TerminalRun resumed = run(&retryUnderDebugger, "r\n");
   EXPECT_EQ(resumed.exitCode, 0);
   EXPECT_TRUE(shows(resumed, "returned", resumed.output.find("debug break"))) << resumed.output;
+}
+
+// A raw terminal is asked in line mode, a carriage return ends the answer,
+// and the raw settings come back.
+TEST_F(AssertTerminal, RawTerminalIsAskedInLineModeAndRestored) {
+  const TerminalRun ignored = run(&failInRawMode, "i\r");
+  EXPECT_EQ(ignored.exitCode, 0) << ignored.output;
+  for (const char* text : {"Expression: h\r\n", "returned", "settings restored"}) {
+    EXPECT_TRUE(shows(ignored, text)) << text << " in " << ignored.output;
+  }
+  EXPECT_TRUE(run(&failInRawMode, "a\r").aborted);
+}
+
+// A background job does not own the terminal: it is not asked, and does not
+// stop on touching the terminal; the report goes to the error stream and the
+// process aborts.
+TEST_F(AssertTerminal, BackgroundJobReportsOnTheErrorStream) {
+  const TerminalRun result = tsk::test::runOnTerminal(&failInBoxMode, "", "", Job::kBackground);
+  ASSERT_TRUE(result.ran) << "no pseudo-terminal";
+  EXPECT_FALSE(result.stopped) << result.output;
+  EXPECT_TRUE(result.aborted) << result.output;
+  for (const char* text : {"TSK Assert Failure", "Expression: h"}) {
+    EXPECT_TRUE(shows(result, text)) << text << " in " << result.output;
+  }
+  EXPECT_FALSE(shows(result, kPrompt)) << result.output;
+  EXPECT_FALSE(shows(result, "returned")) << result.output;
 }
 
 // A console program reports on the error stream without asking, and stays a

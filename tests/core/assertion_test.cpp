@@ -96,8 +96,10 @@ TEST_F(AssertState, ModeAndHookMayChangeWhileOtherThreadsFail) {
 
 // A hook that declines, asks for a break, or is no code at all is followed
 // by the one-line report on the error stream and an abort. Without a
-// terminal the question of a message box cannot be put: its text goes to the
-// error stream and the process aborts.
+// terminal (POSIX) or a desktop (Windows: the tests run without one, as a
+// service or a batch job does) the question of a message box cannot be put:
+// its text goes to the error stream and the debugger's output, and the
+// process aborts.
 TEST_F(AssertDeathTest, ReportsOnTheErrorStreamWhenNoHookTakesTheFailure) {
   static unsigned char notCode[64] = {};
   const std::string line = "Assertion failed: x > 0, file a\\.src, line -3\n";
@@ -108,13 +110,18 @@ TEST_F(AssertDeathTest, ReportsOnTheErrorStreamWhenNoHookTakesTheFailure) {
       {TSKASSERT_MODE_STDERR, &declineFailure, "hook declined\n" + line},
       {TSKASSERT_MODE_STDERR, &askForBreak, "debug break\n" + line},
       {TSKASSERT_MODE_STDERR, reinterpret_cast<tskassert_hook>(uintptr_t{0x40}), line}};
-  // IsBadCodePtr only tests that the memory is readable, and a real message
-  // box would wait for a user.
+  // IsBadCodePtr only tests that the memory is readable. Whether a Windows
+  // program has a console depends on how it was started.
   if (!tsk::test::kWindows) {
     cases.insert(cases.end(),
                  {{TSKASSERT_MODE_STDERR, reinterpret_cast<tskassert_hook>(+notCode), line},
                   {TSKASSERT_MODE_MSGBOX, nullptr, box},
                   {TSKASSERT_MODE_DEFAULT, nullptr, box}});
+  } else {
+    cases.insert(cases.end(), {{TSKASSERT_MODE_MSGBOX, nullptr, box},
+                               {TSKASSERT_MODE_MSGBOX, nullptr,
+                                std::string(tsk::test::kDebugOutputNote) +
+                                    "TSK Assert Failure\n\nAssertion failed!\n"}});
   }
   for (const auto& [mode, hook, report] : cases) {
     tskassert_set_mode(mode);
@@ -122,6 +129,7 @@ TEST_F(AssertDeathTest, ReportsOnTheErrorStreamWhenNoHookTakesTheFailure) {
     EXPECT_DEATH(
         {
           tsk::test::catchDebugBreaks();
+          tsk::test::catchDebugOutput();
           tsk::test::detachFromTerminal();
           _tskassert("x > 0", "a.src", -3);
         },

@@ -1,5 +1,6 @@
 // Arrays that end exactly where an inaccessible page begins, so that a read
-// of one element past the end faults at once, with or without a sanitizer.
+// of one element past the end faults at once, with or without a sanitizer;
+// or that begin right after one, so that a read before the start faults.
 #ifndef TSKBASE_TESTS_SUPPORT_GUARDED_MEMORY_H
 #define TSKBASE_TESTS_SUPPORT_GUARDED_MEMORY_H
 
@@ -16,12 +17,15 @@
 
 namespace tsk::test {
 
-// `count` elements of T, the last one right before a guard page, holding a
-// copy of `items` (no terminator is added).
+// Where the guard page lies: after the last element, or before the first.
+enum class Guard { kAfter, kBefore };
+
+// `count` elements of T, the last one right before a guard page (or the
+// first right after one), holding a copy of `items` (no terminator is added).
 template <typename T>
 class GuardedArray {
 public:
-  GuardedArray(const T* items, size_t count) {
+  GuardedArray(const T* items, size_t count, Guard guard = Guard::kAfter) {
     const size_t bytes = count * sizeof(T);
     const size_t page = pageSize();
     pages_ = (bytes + page - 1) / page + 1;
@@ -30,7 +34,8 @@ public:
     base_ =
         static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     DWORD old = 0;
-    if (base_ == nullptr || !VirtualProtect(base_ + size_ - page, page, PAGE_NOACCESS, &old)) {
+    if (base_ == nullptr || !VirtualProtect(guard == Guard::kAfter ? base_ + size_ - page : base_,
+                                            page, PAGE_NOACCESS, &old)) {
       throw std::runtime_error("cannot set up a guard page");
     }
 #else
@@ -39,11 +44,12 @@ public:
       throw std::runtime_error("cannot map memory");
     }
     base_ = static_cast<char*>(p);
-    if (mprotect(base_ + size_ - page, page, PROT_NONE) != 0) {
+    if (mprotect(guard == Guard::kAfter ? base_ + size_ - page : base_, page, PROT_NONE) != 0) {
       throw std::runtime_error("cannot set up a guard page");
     }
 #endif
-    data_ = reinterpret_cast<T*>(base_ + size_ - page - bytes);
+    data_ =
+        reinterpret_cast<T*>(guard == Guard::kAfter ? base_ + size_ - page - bytes : base_ + page);
     if (bytes > 0) {
       std::memcpy(data_, items, bytes);
     }

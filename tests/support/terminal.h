@@ -27,19 +27,55 @@ struct TerminalRun {
   int exitCode = -1;
   bool aborted = false; // ended by SIGABRT
   bool trapped = false; // ended by SIGTRAP, a debugger break
+  bool stopped = false; // a background job that stopped (SIGTTOU, SIGTTIN)
   std::string output;   // everything written to the terminal, echo included
 };
 
+// Whether the body runs in the terminal's foreground process group, or in a
+// process group of its own in the background, as a shell runs `prog &`.
+enum class Job { kForeground, kBackground };
+
 #if defined(_WIN32)
-inline TerminalRun runOnTerminal(void (*)(), const std::string&, const std::string&) { return {}; }
+inline TerminalRun runOnTerminal(void (*)(), const std::string&, const std::string&,
+                                 Job = Job::kForeground) {
+  return {};
+}
 inline bool detachFromTerminal() { return false; }
 #else
+// The exit code of a background job's parent when the job stopped.
+inline constexpr int kStoppedExitCode = 124;
+
+// Runs body() as a background job and ends as it ended: with its exit code,
+// by its signal, or with kStoppedExitCode once it stops (it is killed then).
+[[noreturn]] inline void runAsBackgroundJob(void (*body)()) {
+  const pid_t job = fork();
+  if (job == 0) {
+    setpgid(0, 0);
+    body();
+    _exit(0);
+  }
+  setpgid(job, job);
+  int status = 0;
+  while (waitpid(job, &status, WUNTRACED) < 0 && errno == EINTR) {
+  }
+  if (WIFSTOPPED(status)) {
+    kill(job, SIGKILL);
+    waitpid(job, &status, 0);
+    _exit(kStoppedExitCode);
+  }
+  if (WIFSIGNALED(status)) {
+    signal(WTERMSIG(status), SIG_DFL);
+    raise(WTERMSIG(status));
+  }
+  _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 125);
+}
+
 // Runs body() in a child whose standard output, error stream and controlling
 // terminal are a fresh pseudo-terminal; the child ends with exit code 0 when
 // body() returns. `input` is typed once `prompt` has appeared in the output
 // (never if `prompt` is empty). Gives up after 20 seconds.
 inline TerminalRun runOnTerminal(void (*body)(), const std::string& prompt,
-                                 const std::string& input) {
+                                 const std::string& input, Job job = Job::kForeground) {
   TerminalRun run;
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -60,6 +96,9 @@ inline TerminalRun runOnTerminal(void (*body)(), const std::string& prompt,
     }
     dup2(slave, STDOUT_FILENO);
     dup2(slave, STDERR_FILENO);
+    if (job == Job::kBackground) {
+      runAsBackgroundJob(body);
+    }
     body();
     _exit(0);
   }
@@ -94,6 +133,7 @@ inline TerminalRun runOnTerminal(void (*body)(), const std::string& prompt,
   run.exitCode = run.exited ? WEXITSTATUS(status) : -1;
   run.aborted = WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT;
   run.trapped = WIFSIGNALED(status) && WTERMSIG(status) == SIGTRAP;
+  run.stopped = job == Job::kBackground && run.exited && run.exitCode == kStoppedExitCode;
   return run;
 }
 

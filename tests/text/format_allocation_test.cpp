@@ -1,6 +1,6 @@
-// The formatter needs no memory of its own while the text fits in the
-// caller's buffer. This program counts calls of the global operator new,
-// which it replaces, around formatting calls.
+// The formatter needs no memory of its own, whether the text fits in the
+// caller's buffer or not. This program counts calls of the global operator
+// new, which it replaces, around formatting calls.
 #include "text/format.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +53,7 @@ using tsk::text::formatBounded;
 using tsk::text::formatLength;
 using tsk::text::formatSecure;
 
-TEST(FormatAllocation, TextThatFitsNeedsNoMemory) {
+TEST(FormatAllocation, FormattingNeedsNoMemory) {
   static char n[4096];
   static tsk_wchar_t w[4096];
   // Past a piece of the converter, and not ASCII.
@@ -75,6 +75,10 @@ TEST(FormatAllocation, TextThatFitsNeedsNoMemory) {
                     longNarrow.c_str()),
       formatSecure(w, 4096, TSK_W("%-3000X|%p"), 0xABCu, &n),
       formatSecure(n, sizeof n, "%-32.20lld", -5LL),
+      // Numbers longer than the room, and precisions past a double's last
+      // digit.
+      formatBounded(n, 64, "%.5000f", 1.0 / 3.0),
+      formatBounded(w, 64, TSK_W("%#.3000g|%.1100e"), 1e300, 5e-324),
       // Measuring and padding never store, so they need nothing.
       formatLength("%100000d%*s", 1, 100000, ""),
       formatLength(TSK_W("%100000d%S"), 1, longNarrow.c_str()),
@@ -82,7 +86,7 @@ TEST(FormatAllocation, TextThatFitsNeedsNoMemory) {
   t_counting = false;
   EXPECT_EQ(t_allocations, 0);
   EXPECT_EQ(std::vector<int>(std::begin(results), std::end(results)),
-            (std::vector<int>{903, 903, 27 + narrowText, 27 + wideText, 3017, 32, 200000,
+            (std::vector<int>{903, 903, 27 + narrowText, 27 + wideText, 3017, 32, -1, -1, 200000,
                               100000 + wideText, narrowText + INT_MAX / 2}));
 }
 

@@ -1,20 +1,26 @@
-// The formatter: numbers as the C library gives them, Windows' conventions
-// for text arguments, and the bounded, measuring and secure modes.
+// The formatter: numbers by the C standard's rules with one text on every
+// platform, Windows' conventions for text arguments, and the bounded,
+// measuring and secure modes.
 #include "text/format.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <tuple>
+#include <variant>
+#include <vector>
 
 #include "guarded_memory.h"
 #include "narrow_encoding.h"
+#include "platform.h"
 #include "platform/text.h"
 
 namespace {
@@ -31,7 +37,13 @@ WString widen(const std::string& s) { return WString(s.begin(), s.end()); }
 
 // Checks that the formatter, for a narrow format and for the same format
 // widened (formats here are ASCII), gives what the C library's printf gives.
+// glibc serves as the model; MinGW's printf has faults of its own (the space
+// flag in unsigned conversions, %g widths, ties in %a), so elsewhere the
+// check is skipped and the table below stands alone.
 void expectAsPrintf(const char* format, ...) {
+  if (tsk::test::kWindows) {
+    return;
+  }
   char narrow[2048], want[2048];
   tsk_wchar_t wide[2048];
   va_list args, copy, forC;
@@ -59,6 +71,90 @@ std::string formatNarrow(const char* format, ...) {
   const int n = tsk::text::vformatBounded(buf, sizeof buf, format, args);
   va_end(args);
   return n < 0 ? "<error>" : buf;
+}
+
+// One text on every platform: special values, rounding ties and the flag
+// corners where C libraries part ways, each row checked narrow and wide.
+TEST(Format, NumberCornersComeOutTheSameOnEveryPlatform) {
+  volatile double zero = 0.0;
+  const double runtimeNaN = zero / zero; // sign bit set on x86
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = HUGE_VAL;
+  struct Row {
+    const char* format;
+    std::variant<long long, double> value;
+    const char* expected;
+  };
+  const std::vector<Row> rows = {
+      // # with o makes the first digit 0, also for 0 under precision 0.
+      {"%#.0llo", 0LL, "0"},
+      {"%#5.0llo", 0LL, "    0"},
+      {"%#llo", 8LL, "010"},
+      {"%#.3llo", 8LL, "010"},
+      // Precision 0 writes no digit for 0; the sign flags still apply.
+      {"[%.0lld|%3.0lld|%+.0lld|% .0lld|%#.0llx]", 0LL, "[|   |+| |]"},
+      {"%#llx|%#08llx|%#-6llX|", 0LL, "0|00000000|0     |"},
+      {"%#08llx", 255LL, "0x0000ff"},
+      // The sign flags belong to signed conversions only.
+      {"[% llu|%+llu|% 4llx]", 5LL, "[5|5|   5]"},
+      // A precision turns the 0 flag off; - wins over 0; + wins over space.
+      {"[%08.3lld|%-08lld|%+ lld]", -5LL, "[    -005|-5      |-5]"},
+      {"%+ lld", 5LL, "+5"},
+      {"%lld|%llu|%llo", -1LL, "-1|18446744073709551615|1777777777777777777777"},
+      {"%lld", LLONG_MIN, "-9223372036854775808"},
+      // NaN: no sign of its own, the flags' sign, spaces for padding.
+      {"%f|%e|%g|%a", runtimeNaN, "nan|nan|nan|nan"},
+      {"%F|%E|%G|%A", -nan, "NAN|NAN|NAN|NAN"},
+      {"[%+f|% g|%08.2f|%-6e|%#a]", runtimeNaN, "[+nan| nan|     nan|nan   |nan]"},
+      {"[%f|%+F|%08g|% e|%#.0f]", -inf, "[-inf|-INF|    -inf|-inf|-inf]"},
+      {"[%f|%+F|% A]", inf, "[inf|+INF| INF]"},
+      {"[%f|%g|%e|%a|%+.0f]", -0.0, "[-0.000000|-0|-0.000000e+00|-0x0p+0|-0]"},
+      // Rounding to the precision: ties go to even on the exact value.
+      {"[%.0f|%.0e|%.1f]", 0.5, "[0|5e-01|0.5]"},
+      {"[%.0f|%.0e]", 1.5, "[2|2e+00]"},
+      {"[%.0f|%.0e|%.2e]", 2.5, "[2|2e+00|2.50e+00]"},
+      {"%.2f|%.1f", 1.125, "1.12|1.1"},
+      {"%.1a", 0x1.08p0, "0x1.0p+0"},
+      {"%.1a", 0x1.18p0, "0x1.2p+0"},
+      {"%.1f", 0.05, "0.1"}, // 0.05 is a little more than a half-tenth
+      // %g: the exponent after rounding chooses the style; # keeps zeros.
+      {"%#.2g", 99.5, "1.0e+02"},
+      {"%#g|%g", 999999.5, "1.00000e+06|1e+06"},
+      {"%12.13g|%-12.13g|", 1e6, "     1000000|1000000     |"},
+      {"%g|%g", 100000.0, "100000|100000"},
+      {"%.3g|%g", 0.0001234, "0.000123|0.0001234"},
+      {"%g|%G", 0.00001234, "1.234e-05|1.234E-05"},
+      {"%#.0f|%#.0e|%#.1g|%#.0a", 2.0, "2.|2.e+00|2.|0x1.p+1"},
+      {"%#g|%g|%#.3g", 0.0, "0.00000|0|0.00"},
+      // Hexadecimal: shortest exact form, 0 flag after the prefix.
+      {"%a|%A|%.3a", -2.5, "-0x1.4p+1|-0X1.4P+1|-0x1.400p+1"},
+      {"%012.1a|%+a", 1.0, "0x00001.0p+0|+0x1p+0"},
+      {"%a", 5e-324, "0x0.0000000000001p-1022"},
+      {"%.0a", 1.9999999999999998, "0x2p+0"},
+      // Exact digits well past a double's 17.
+      {"%.20f", 0.1, "0.10000000000000000555"},
+      {"%.3e|%e", 1.7976931348623157e308, "1.798e+308|1.797693e+308"},
+      {"%e", 1e-310, "1.000000e-310"},
+      {"[%+010.2f|%-+10.2f|% .3e]", 3.14159, "[+000003.14|+3.14     | 3.142e+00]"},
+  };
+  for (const Row& row : rows) {
+    char narrow[128];
+    tsk_wchar_t wide[128];
+    // Each conversion of a row takes the same value (at most five of them).
+    const auto format = [&](auto v) {
+      return std::pair{formatBounded(narrow, 128, row.format, v, v, v, v, v),
+                       formatBounded(wide, 128, widen(row.format).c_str(), v, v, v, v, v)};
+    };
+    const auto [n, w] = std::visit(format, row.value);
+    const std::string expected = row.expected;
+    EXPECT_EQ(n, static_cast<int>(expected.size())) << row.format;
+    EXPECT_EQ(w, static_cast<int>(expected.size())) << row.format;
+    EXPECT_EQ(std::string(narrow, std::max(n, 0)), expected) << row.format;
+    EXPECT_EQ(WString(wide, std::max(w, 0)), widen(expected)) << row.format;
+  }
+  // Widths and precisions far past any buffer are counted, not stored.
+  EXPECT_EQ(formatLength("%.100000f|%.3000e|%#.5000g", 1.0, 1e300, 0.5),
+            100002 + 1 + 3007 + 1 + 5002);
 }
 
 TEST(Format, NumbersMatchPrintfWithFlagsWidthsAndPrecisions) {
@@ -96,6 +192,28 @@ TEST(Format, NumbersMatchPrintfWithFlagsWidthsAndPrecisions) {
             formatNarrow(
                 "%lld|%x|%zu|%016llX|%016llX", static_cast<long long>(-1) << 40, 0xABCDu, SIZE_MAX,
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&object)), 0ULL));
+}
+
+// The decimal point is the numeric locale's, in both widths.
+TEST(Format, DecimalPointFollowsTheNumericLocale) {
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  bool german = false;
+  for (const char* name : {"de_DE.ISO-8859-1", "de_DE.iso88591", "German_Germany.1252"}) {
+    if (!german && std::setlocale(LC_NUMERIC, name) != nullptr) {
+      german = true;
+    }
+  }
+  if (!german) {
+    GTEST_SKIP() << "no German numeric locale";
+  }
+  char n[64];
+  tsk_wchar_t w[64];
+  const int narrow = formatBounded(n, 64, "%.1f|%#.0e|%a|%g|%d", 0.5, 2.0, 1.5, 1e-5, 1000);
+  const int wide = formatBounded(w, 64, TSK_W("%.1f|%#.0e|%a|%g|%d"), 0.5, 2.0, 1.5, 1e-5, 1000);
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  const std::string expected = "0,5|2,e+00|0x1,8p+0|1e-05|1000";
+  EXPECT_EQ(std::string(n, std::max(narrow, 0)), expected);
+  EXPECT_EQ(WString(w, std::max(wide, 0)), widen(expected));
 }
 
 TEST(Format, TextArgumentsFollowWindowsConventions) {

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "allocation_failure.h"
+#include "platform/heap.h"
 
 namespace {
 
@@ -37,9 +37,12 @@ struct Table {
            : e->value.text == nullptr                ? "<null>"
                                                      : e->value.text;
   }
-  // Adds an entry allocated the way a caller would, with a text if given.
+  // Adds an entry allocated the way a caller would (from its runtime heap),
+  // with a text if given.
   ParseTableValue* add(const char* name, uint32_t type, const char* text = nullptr) {
-    auto* entry = static_cast<ParseTableValue*>(std::calloc(1, sizeof(ParseTableValue)));
+    auto* entry =
+        static_cast<ParseTableValue*>(tsk::platform::heapAllocate(sizeof(ParseTableValue)));
+    std::memset(entry, 0, sizeof *entry);
     std::strcpy(entry->name, name);
     entry->type = type;
     EXPECT_EQ(string_addParseTableValue(&head, entry), TSK_OK);

@@ -1,13 +1,14 @@
 #include "tskbase/string_array.h"
+#include "tskbase/strings.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "allocation_failure.h"
+#include "platform/heap.h"
 
 namespace {
 
@@ -38,7 +39,8 @@ struct ArrayA {
 TEST(StringArray, AddTakesOverOrCopiesInCallOrder) {
   ArrayA a;
   ASSERT_EQ(stringArray_addMemberCopyA(&a.items, &a.count, "one"), TSK_OK);
-  char* owned = static_cast<char*>(std::malloc(4));
+  // A block of the caller's runtime heap, which the array takes over.
+  char* owned = static_cast<char*>(tsk::platform::heapAllocate(4));
   std::memcpy(owned, "two", 4);
   ASSERT_EQ(stringArray_addMemberA(&a.items, &a.count, owned), TSK_OK);
   EXPECT_EQ(a.strings(), (Strings{"one", "two"}));
@@ -127,7 +129,7 @@ TEST(StringArray, RemovalsCompact) {
   char* empty = blanks.items[1];
   ASSERT_EQ(stringArray_removeBlanksA(blanks.items, &blanks.count), TSK_OK);
   expect(blanks, {"a", "b"}, 3);
-  std::free(empty); // still ours: had it been released, this would be a double free
+  string_freeA(empty); // still ours: had it been released, this would be a double free
   EXPECT_EQ(stringArray_removeNullsA(nullptr, &blanks.count), TSK_FAIL);
 }
 

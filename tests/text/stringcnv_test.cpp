@@ -1,10 +1,10 @@
 // The stringCnv_ family: buffer, allocating and array forms, their failure
 // rules and their cuts.
 #include "tskbase/stringcnv.h"
+#include "tskbase/strings.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -40,9 +40,9 @@ std::string ascii(const C* s) {
 template <typename T>
 void freeArray(T** array, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
-    std::free(array[i]);
+    string_freeA(array[i]);
   }
-  std::free(array);
+  string_freeA(array);
 }
 
 TEST(StringCnv, EmptySourceConvertsToEmptyStringInEveryForm) {
@@ -61,7 +61,7 @@ TEST(StringCnv, EmptySourceConvertsToEmptyStringInEveryForm) {
   EXPECT_EQ(wa[0] | wa[1] | na[0] | na[1] | wu[0] | nu[0], 0);
   for (void* p : {static_cast<void*>(wa), static_cast<void*>(na), static_cast<void*>(wu),
                   static_cast<void*>(nu)}) {
-    std::free(p);
+    string_freeA(p);
   }
 }
 
@@ -189,9 +189,9 @@ TEST(StringCnv, AllocatingFormsRoundTripUtf8AndCopyWideText) {
   ASSERT_EQ(stringCnv_tcsToWcs(TSK_W("xy"), copy, 5), TSK_OK);
   EXPECT_EQ(wide(copy), TSK_W("xy"));
   EXPECT_EQ(copy[3], 0xDF);
-  std::free(copy);
-  std::free(back);
-  std::free(w);
+  string_freeA(copy);
+  string_freeA(back);
+  string_freeA(w);
 }
 
 // Each allocating form makes one allocation from the library heap; when it
@@ -204,7 +204,7 @@ void checkAllocatingForm(const char* name, tsk_status (*convert)(const S*, R**),
   R* result = nullptr;
   EXPECT_EQ(countAllocations([&] { convert(src, &result); }), 1);
   ASSERT_NE(result, nullptr);
-  std::free(result);
+  string_freeA(result);
   R* const marker = reinterpret_cast<R*>(&result);
   result = marker;
   FailNthAllocation failure(1);
@@ -271,7 +271,7 @@ TEST(StringCnv, ArrayFormsConvertEachMemberAndKeepTheirPromisesWhenMemoryRunsOut
   e = nullptr; // a count of 0 still allocates
   ASSERT_EQ(stringCnv_utf8pToWcsp(utf8, 0, &e), TSK_OK);
   EXPECT_NE(e, nullptr);
-  std::free(e);
+  string_freeA(e);
 }
 
 TEST(StringCnv, AnsiFormsFollowALatin1NarrowEncoding) {
@@ -313,10 +313,10 @@ TEST(StringCnv, ConcurrentConversionsDoNotInterfere) {
                        stringCnv_wcsToMbsAlloc(w, &narrow) != TSK_OK || ansi != narrow ||
                        stringCnv_mbsToWcsAlloc(narrow, &wideAgain) != TSK_OK ||
                        wide(wideAgain).size() != ansi.size() || wideAgain[3] != 0xE9;
-        std::free(wideAgain);
-        std::free(narrow);
-        std::free(back);
-        std::free(w);
+        string_freeA(wideAgain);
+        string_freeA(narrow);
+        string_freeA(back);
+        string_freeA(w);
       }
     });
   }
@@ -335,7 +335,7 @@ struct ConvertsAtThreadExit {
     const tsk_wchar_t text[] = {0xE9, 't', 0x4E2D, 0};
     if (out != nullptr && stringCnv_wcsToMbsAlloc(text, &n) == TSK_OK) {
       *out = n;
-      std::free(n);
+      string_freeA(n);
     }
   }
 };
@@ -359,7 +359,7 @@ TEST(StringCnv, ConversionsInThreadExitDestructorsStillWork) {
     t_convertsAtExit.out = &converted;
     tsk_wchar_t* w = nullptr;
     ASSERT_EQ(stringCnv_mbsToWcsAlloc("\xE9", &w), TSK_OK);
-    std::free(w);
+    string_freeA(w);
   }).join();
   EXPECT_EQ(converted, "\xE9t?");
 }

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "allocation_failure.h"
 #include "narrow_encoding.h"
+#include "platform/heap.h"
 #include "string_test_util.h"
 
 namespace {
@@ -243,10 +243,11 @@ TEST(StringFormatTest, OverflowLeavesTheLastElement) {
   EXPECT_EQ(string_safeSprintfW(w, 4, nullptr), TSK_FAIL);
 }
 
+// Allocates from the caller's runtime heap, as an allocation function must.
 size_t g_requested = 0;
 void* recordingAllocate(size_t bytes) {
   g_requested = bytes;
-  return std::malloc(bytes);
+  return tsk::platform::heapAllocate(bytes);
 }
 void* refusingAllocate(size_t) { return nullptr; }
 
@@ -255,7 +256,7 @@ TEST(StringFormatTest, SprintfAllocAsksForTheExactSize) {
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(WString(s), TSK_W("key=42"));
   EXPECT_EQ(g_requested, 7 * sizeof(tsk_wchar_t));
-  std::free(s);
+  tsk::platform::heapRelease(s);
   EXPECT_EQ(string_sprintfAllocW(refusingAllocate, TSK_W("x")), nullptr);
   EXPECT_EQ(string_sprintfAllocW(nullptr, TSK_W("x")), nullptr);
   EXPECT_EQ(string_sprintfAllocW(recordingAllocate, nullptr), nullptr);

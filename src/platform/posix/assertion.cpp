@@ -15,6 +15,9 @@
 #include <cstring>
 #include <mutex>
 
+#include <pthread.h>
+#include <signal.h>
+
 namespace tsk::platform {
 
 namespace {
@@ -38,8 +41,62 @@ void writeAll(int fd, const char* text) {
   }
 }
 
-// Reads one line and returns the answer its first non-blank character
-// names, -1 for anything else, or 0 at the end of input or on an error.
+// Holds SIGTTOU and SIGTTIN back from the calling thread while it uses the
+// terminal: should the process be moved to the background meanwhile, mode
+// changes go through and reads fail, rather than stopping the process.
+class TerminalSignalsHeld {
+public:
+  TerminalSignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTTOU);
+    sigaddset(&set, SIGTTIN);
+    pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~TerminalSignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  TerminalSignalsHeld(const TerminalSignalsHeld&) = delete;
+  TerminalSignalsHeld& operator=(const TerminalSignalsHeld&) = delete;
+
+private:
+  sigset_t saved_;
+};
+
+// The terminal in line mode for the length of the question, whatever mode a
+// full-screen program left it in (raw, say): lines edited and echoed, a
+// carriage return read as a line feed, Ctrl-C a signal. Input typed before
+// the question is discarded. The terminal's own settings come back after.
+class LineMode {
+public:
+  explicit LineMode(int fd) : fd_(fd), saved_(::tcgetattr(fd, &settings_) == 0) {
+    if (!saved_) {
+      return;
+    }
+    termios line = settings_;
+    line.c_iflag |= ICRNL;
+    line.c_iflag &= ~static_cast<tcflag_t>(IGNCR | INLCR);
+    line.c_oflag |= OPOST | ONLCR;
+    line.c_lflag |= ICANON | ECHO | ECHOE | ECHOK | ISIG;
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSAFLUSH, &line);
+  }
+  ~LineMode() {
+    if (saved_) {
+      ::tcsetattr(fd_, TCSADRAIN, &settings_);
+    }
+  }
+  LineMode(const LineMode&) = delete;
+  LineMode& operator=(const LineMode&) = delete;
+
+private:
+  int fd_;
+  termios settings_{};
+  bool saved_;
+};
+
+// Reads one line (ended by a line feed or a carriage return) and returns the
+// answer its first non-blank character names, -1 for anything else, or 0 at
+// the end of input or on an error.
 int readAnswer(int fd) {
   int answer = -1;
   bool first = true;
@@ -52,7 +109,7 @@ int readAnswer(int fd) {
     if (got <= 0) {
       return 0;
     }
-    if (c == '\n') {
+    if (c == '\n' || c == '\r') {
       return answer;
     }
     if (first && c != ' ' && c != '\t') {
@@ -77,19 +134,82 @@ int readAnswer(int fd) {
   }
 }
 
-// True when the line of /proc/self/maps describes an executable mapping
-// that contains `address`.
-bool mapsExecutable(const char* line, uintptr_t address) {
-  char* end = nullptr;
-  const uintptr_t start = std::strtoull(line, &end, 16);
-  if (end == nullptr || *end != '-') {
+// Reads a hexadecimal number at p; p ends on the first other character.
+uintptr_t readHex(const char*& p, const char* end) {
+  uintptr_t value = 0;
+  for (; p < end; ++p) {
+    const char c = *p;
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+    if (digit < 0) {
+      break;
+    }
+    value = value * 16 + static_cast<uintptr_t>(digit);
+  }
+  return value;
+}
+
+// True when the head of a line of /proc/self/maps ("start-end perms ...")
+// describes an executable mapping that contains `address`.
+bool mapsExecutable(const char* line, const char* end, uintptr_t address) {
+  const char* p = line;
+  const uintptr_t first = readHex(p, end);
+  if (p >= end || *p != '-') {
     return false;
   }
-  const uintptr_t stop = std::strtoull(end + 1, &end, 16);
-  if (end == nullptr || *end != ' ') {
+  ++p;
+  const uintptr_t last = readHex(p, end);
+  if (end - p < 4 || *p != ' ') {
     return false;
   }
-  return address >= start && address < stop && end[1] != '\0' && end[2] != '\0' && end[3] == 'x';
+  return address >= first && address < last && p[3] == 'x';
+}
+
+// Whether /proc/self/maps lists `address` in an executable mapping; true
+// when the file cannot be read (nothing to check against). Only system
+// calls and a stack buffer: the check may run inside an allocator or a
+// signal handler.
+bool listedAsCode(uintptr_t address) {
+  const int fd = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return true;
+  }
+  // Only the head of a line matters; the rest of a long one is skipped.
+  char buffer[4096];
+  size_t held = 0;
+  bool skipping = false;
+  bool callable = false;
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer + held, sizeof buffer - held);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      break;
+    }
+    held += static_cast<size_t>(got);
+    const char* line = buffer;
+    const char* const end = buffer + held;
+    for (const char* newline; (newline = static_cast<const char*>(std::memchr(
+                                   line, '\n', static_cast<size_t>(end - line)))) != nullptr;
+         line = newline + 1) {
+      callable = callable || (!skipping && mapsExecutable(line, newline, address));
+      skipping = false;
+    }
+    if (line == buffer && held == sizeof buffer) {
+      // A line longer than the buffer: its head has been seen.
+      callable = callable || (!skipping && mapsExecutable(line, end, address));
+      skipping = true;
+      held = 0;
+    } else {
+      held = static_cast<size_t>(end - line);
+      std::memmove(buffer, line, held);
+    }
+  }
+  ::close(fd);
+  return callable;
 }
 
 } // namespace
@@ -119,21 +239,7 @@ bool executablePath(char* buffer, size_t size) {
 }
 
 bool isCallableCode(const void* address) {
-  FILE* maps = std::fopen("/proc/self/maps", "re");
-  if (maps == nullptr) {
-    return true; // nothing to check against: trust the caller
-  }
-  const auto wanted = reinterpret_cast<uintptr_t>(address);
-  char line[512];
-  bool callable = false;
-  while (!callable && std::fgets(line, sizeof line, maps) != nullptr) {
-    callable = mapsExecutable(line, wanted);
-    // Skip the rest of a line longer than the buffer (a long path).
-    while (std::strchr(line, '\n') == nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
-    }
-  }
-  std::fclose(maps);
-  return callable;
+  return listedAsCode(reinterpret_cast<uintptr_t>(address));
 }
 
 int askAbortRetryIgnore(const char* text, const char* title) {
@@ -141,28 +247,32 @@ int askAbortRetryIgnore(const char* text, const char* title) {
   // their reports and take each other's answers.
   static std::mutex terminalLock;
   const std::lock_guard<std::mutex> hold(terminalLock);
+  const TerminalSignalsHeld held;
   const int fd = openTerminal();
   if (fd < 0) {
-    // The question cannot be put; keep the report on the error stream.
-    std::fprintf(stderr, "%s\n\n%s\n", title, text);
-    std::fflush(stderr);
     return 0;
   }
-  // Only an answer typed after the question counts.
-  ::tcflush(fd, TCIFLUSH);
-  writeAll(fd, "\n");
-  writeAll(fd, title);
-  writeAll(fd, "\n\n");
-  writeAll(fd, text);
-  writeAll(fd, "\n\n");
-  int answer = -1;
-  while (answer < 0) {
-    writeAll(fd, "Abort, Retry or Ignore? [a/r/i] ");
-    answer = readAnswer(fd);
+  int answer = 0;
+  // A job in the background asks nothing: the terminal is the foreground
+  // job's, and its answers are not meant for this process.
+  if (::tcgetpgrp(fd) == ::getpgrp()) {
+    const LineMode lineMode(fd);
+    writeAll(fd, "\n");
+    writeAll(fd, title);
+    writeAll(fd, "\n\n");
+    writeAll(fd, text);
+    writeAll(fd, "\n\n");
+    answer = -1;
+    while (answer < 0) {
+      writeAll(fd, "Abort, Retry or Ignore? [a/r/i] ");
+      answer = readAnswer(fd);
+    }
   }
   ::close(fd);
   return answer;
 }
+
+void debugOutput(const char*) {}
 
 void debugBreak() { std::raise(SIGTRAP); }
 

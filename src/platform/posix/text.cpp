@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -260,6 +259,59 @@ unsigned stepAt(const Narrow& narrow, const unsigned char* s) {
   return n == 0 ? 1 : n;
 }
 
+// Which byte values of a codeset can stand before the last byte of a
+// character: lead bytes, and middle bytes of characters longer than two
+// bytes (GB18030's second and third). Every other byte is the last of its
+// character, or a character of its own, or begins none. Worked out once per
+// thread and codeset.
+struct NonFinalBytes {
+  char name[64] = {};
+  bool multibyte = false;
+  bool canContinue[256] = {};
+};
+
+void markNonFinal(NonFinalBytes& bytes, size_t longest) {
+  // Lead bytes: those that begin a character without completing it.
+  for (unsigned b = 1; b < 256; ++b) {
+    std::mbstate_t state{};
+    const char c = static_cast<char>(b);
+    bytes.canContinue[b] = std::mbrlen(&c, 1, &state) == static_cast<size_t>(-2);
+  }
+  if (longest < 3) {
+    return;
+  }
+  // Middle bytes, from the encoding of every character. Feeding bytes one at
+  // a time after a lead cannot tell them: glibc's GB18030 accepts any third
+  // byte until it has seen the fourth. (About a million calls, some 40 ms.)
+  char encoded[MB_LEN_MAX];
+  for (wchar_t code = 0x80; code < 0x110000; ++code) {
+    if (code >= 0xD800 && code <= 0xDFFF) {
+      continue; // surrogates are no characters
+    }
+    std::mbstate_t state{};
+    const size_t length = std::wcrtomb(encoded, code, &state);
+    for (size_t i = 1; length != static_cast<size_t>(-1) && i + 1 < length; ++i) {
+      bytes.canContinue[static_cast<unsigned char>(encoded[i])] = true;
+    }
+  }
+}
+
+thread_local NonFinalBytes t_nonFinal;
+
+// The table for the current (non-UTF-8) narrow codeset.
+const NonFinalBytes& nonFinalBytes(const Narrow& narrow) {
+  if (strcmp(t_nonFinal.name, narrow.name) != 0) {
+    t_nonFinal = NonFinalBytes();
+    const size_t longest = MB_CUR_MAX;
+    t_nonFinal.multibyte = longest > 1;
+    if (t_nonFinal.multibyte) {
+      markNonFinal(t_nonFinal, longest);
+    }
+    std::snprintf(t_nonFinal.name, sizeof t_nonFinal.name, "%s", narrow.name);
+  }
+  return t_nonFinal;
+}
+
 unsigned codeOf(const unsigned char* s, unsigned length) {
   unsigned code = 0;
   for (unsigned i = 0; i < length; ++i) {
@@ -397,7 +449,19 @@ const unsigned char* mbsDec(const unsigned char* start, const unsigned char* pos
     const auto span = static_cast<size_t>(pos - lead);
     return narrowCharLength(narrow, lead, span) == span ? lead : pos - 1;
   }
-  const unsigned char* p = start;
+  // In a single-byte codeset every byte is a character. In a multibyte one,
+  // back to the nearest byte that ends every character it can belong to (a
+  // character boundary follows it), crossing only the run of bytes that can
+  // begin or continue a character; then forward from that boundary,
+  // character by character, to pos.
+  const NonFinalBytes& nonFinal = nonFinalBytes(narrow);
+  if (!nonFinal.multibyte) {
+    return pos - 1;
+  }
+  const unsigned char* p = pos - 1;
+  while (p > start && nonFinal.canContinue[p[-1]]) {
+    --p;
+  }
   while (true) {
     const unsigned char* next = p + stepAt(narrow, p);
     if (next >= pos) {
@@ -592,12 +656,12 @@ tsk_wchar_t* wcsLwr(tsk_wchar_t* s) { return mapWide(s, false); }
 
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s) { return mapWide(s, true); }
 
-int formatNumber(char* buf, size_t cap, const char* conversion, ...) {
-  va_list args;
-  va_start(args, conversion);
-  const int n = std::vsnprintf(buf, cap, conversion, args);
-  va_end(args);
-  return n;
+const char* decimalPoint() {
+  // The calling thread's locale, as for the narrow encoding above.
+  const locale_t current = uselocale(static_cast<locale_t>(0));
+  const char* point =
+      current == LC_GLOBAL_LOCALE ? nl_langinfo(RADIXCHAR) : nl_langinfo_l(RADIXCHAR, current);
+  return point != nullptr && *point != 0 ? point : ".";
 }
 
 } // namespace tsk::platform

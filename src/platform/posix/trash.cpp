@@ -278,7 +278,10 @@ bool writeAll(int fd, std::string_view text) {
 // "base.2", "base.3", ..., cut (at a character boundary) so that its record's
 // name still fits a directory entry.
 std::string candidateName(const std::string& base, int n) {
-  const std::string suffix = n == 1 ? "" : "." + std::to_string(n);
+  std::string suffix;
+  if (n > 1) {
+    suffix.append(1, '.').append(std::to_string(n));
+  }
   size_t keep = std::min(base.size(), kNameMax - kInfoSuffix.size() - suffix.size());
   while (keep > 0 && keep < base.size() && (base[keep] & 0xC0) == 0x80) {
     --keep;

@@ -30,6 +30,8 @@ int askAbortRetryIgnore(const char* text, const char* title) {
                      MB_ABORTRETRYIGNORE | MB_ICONSTOP | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
+void debugOutput(const char* text) { OutputDebugStringA(text); }
+
 void debugBreak() { DebugBreak(); }
 
 } // namespace tsk::platform

@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-#include <cstdarg>
-#include <cstdio>
+#include <clocale>
 #include <cstdlib>
 #include <cwctype>
 #include <mbstring.h>
@@ -24,7 +23,7 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
                              nullptr, nullptr);
 }
 
-// Old msvcrt _mbsinc steps two bytes over a lone lead byte even when the
+// msvcrt.dll's _mbsinc steps two bytes over a lone lead byte even when the
 // second is the terminator; stop at the terminator instead.
 const unsigned char* mbsInc(const unsigned char* s) {
   if (*s == 0) {
@@ -75,15 +74,9 @@ tsk_wchar_t* wcsLwr(tsk_wchar_t* s) { return _wcslwr(s); }
 
 tsk_wchar_t* wcsUpr(tsk_wchar_t* s) { return _wcsupr(s); }
 
-// MinGW's own C99 formatter rather than msvcrt's, so that numbers come out
-// exactly as the C standard (and glibc) has them: two-digit exponents, "inf"
-// and "nan", long double.
-int formatNumber(char* buf, size_t cap, const char* conversion, ...) {
-  va_list args;
-  va_start(args, conversion);
-  const int n = __mingw_vsnprintf(buf, cap, conversion, args);
-  va_end(args);
-  return n;
+const char* decimalPoint() {
+  const char* point = localeconv()->decimal_point;
+  return point != nullptr && *point != 0 ? point : ".";
 }
 
 } // namespace tsk::platform

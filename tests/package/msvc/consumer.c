@@ -1,0 +1,198 @@
+/*
+ * A program built the way a Visual Studio user builds one: C compiled for
+ * the Microsoft ABI (clang --target=x86_64-pc-windows-msvc) against the SDK
+ * zip's headers, linked by lld-link against the zip's tskbase.lib. Nothing
+ * of MinGW takes part, and no C runtime either: the program has its own
+ * entry point and declares the three kernel32 functions it needs.
+ *
+ * It calls plain functions of several families across the DLL boundary,
+ * checks the results, prints one line per check and exits with the number
+ * of failed checks.
+ */
+#include <tskbase/buffer.h>
+#include <tskbase/guid.h>
+#include <tskbase/os_util.h>
+#include <tskbase/string_array.h>
+#include <tskbase/stringcnv.h>
+#include <tskbase/strings.h>
+#include <tskbase/version.h>
+
+__declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
+__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size,
+                                              unsigned long* written, void* overlapped);
+__declspec(dllimport) __declspec(noreturn) void __stdcall ExitProcess(unsigned int code);
+
+#define STD_OUTPUT_HANDLE ((unsigned long)-11)
+
+/* The compiler refers to this marker wherever floating point is used; the C
+ * runtime would define it. */
+int _fltused;
+
+static unsigned int failures;
+
+static size_t textLength(const char* text) {
+  size_t n = 0;
+  while (text[n] != 0) {
+    ++n;
+  }
+  return n;
+}
+
+static void say(const char* text) {
+  unsigned long written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, (unsigned long)textLength(text), &written, 0);
+}
+
+/* Compares zero-terminated text of 1-byte (narrow) or 2-byte (wide) units. */
+static int sameUnits(const void* a, const void* b, size_t unit) {
+  if (a == 0 || b == 0) {
+    return 0;
+  }
+  for (size_t i = 0;; ++i) {
+    unsigned int x = unit == 1 ? ((const unsigned char*)a)[i] : ((const tsk_wchar_t*)a)[i];
+    unsigned int y = unit == 1 ? ((const unsigned char*)b)[i] : ((const tsk_wchar_t*)b)[i];
+    if (x != y) {
+      return 0;
+    }
+    if (x == 0) {
+      return 1;
+    }
+  }
+}
+
+static int same(const char* a, const char* b) { return sameUnits(a, b, 1); }
+static int sameW(const tsk_wchar_t* a, const tsk_wchar_t* b) { return sameUnits(a, b, 2); }
+
+static void check(int ok, const char* what) {
+  say(ok ? "ok      " : "FAILED  ");
+  say(what);
+  say("\n");
+  failures += ok ? 0 : 1;
+}
+
+static void packing(void) {
+  unsigned char buffer[64];
+  unsigned char* p = buffer;
+  int ok = buffer_packInt(&p, p, -1234) == TSK_OK && buffer_packString(&p, p, "abc") == TSK_OK &&
+           buffer_packWString(&p, p, TSK_W("xyz")) == TSK_OK &&
+           buffer_packDouble(&p, p, 2.5) == TSK_OK;
+  check(ok && p == buffer + 4 + 8 + 12 + 8, "packing: an int, two strings and a double");
+
+  int32_t number = 0;
+  char text[8];
+  uint32_t capacity = sizeof text;
+  tsk_wchar_t* wide = 0;
+  double real = 0;
+  p = buffer;
+  ok = buffer_unpackInt(&p, p, &number) == TSK_OK && number == -1234 &&
+       buffer_unpackString(&p, p, &capacity, text) == TSK_OK && capacity == 4 &&
+       same(text, "abc") && buffer_unpackWStringAlloc(&p, p, &wide) == TSK_OK &&
+       sameW(wide, TSK_W("xyz")) && buffer_unpackDouble(&p, p, &real) == TSK_OK && real == 2.5;
+  check(ok, "packing: the items read back, one into a block of the library");
+  osUtil_freeMemory(wide);
+
+  check(buffer_packedSizeString("abc") == 12 && buffer_packedArraySizeInt(3) == 16,
+        "packing: sizes");
+  p = buffer;
+  check(buffer_packInt(0, p, 1) == TSK_FAIL && p == buffer, "packing: a null position fails");
+}
+
+static void conversion(void) {
+  static const char utf8[] = "Gr\xC3\xBC\xC3\x9F"
+                             "e \xE2\x82\xAC";
+  static const tsk_wchar_t utf16[] = {'G', 'r', 0xFC, 0xDF, 'e', ' ', 0x20AC, 0};
+  tsk_wchar_t wide[16];
+  check(stringCnv_utf8ToWcs(utf8, wide, 16) == TSK_OK && sameW(wide, utf16),
+        "conversion: UTF-8 to UTF-16");
+
+  char* back = 0;
+  check(stringCnv_wcsToUTF8Alloc(utf16, &back) == TSK_OK && same(back, utf8),
+        "conversion: UTF-16 to UTF-8 in a block of the library");
+  string_freeA(back);
+
+  const char* const list[] = {"one", 0, "\xE2\x82\xAC"};
+  tsk_wchar_t** converted = 0;
+  int ok = stringCnv_utf8pToWcsp(list, 3, &converted) == TSK_OK &&
+           sameW(converted[0], TSK_W("one")) && converted[1] == 0 && converted[2][0] == 0x20AC;
+  check(ok, "conversion: an array of strings");
+  if (converted != 0) {
+    for (int i = 0; i < 3; ++i) {
+      string_freeW(converted[i]);
+    }
+    string_freeW(converted);
+  }
+  check(stringCnv_utf8ToWcs(utf8, wide, 0) == TSK_FAIL, "conversion: no room fails");
+}
+
+static void strings(void) {
+  char narrow[32];
+  check(string_safeCopyA("mixed Case", narrow, sizeof narrow) == TSK_OK &&
+            same(string_toUpperA(narrow), "MIXED CASE"),
+        "strings: bounded copy and upper case");
+  check(string_safeSprintfA(narrow, sizeof narrow, "%s=%d, %.2f", "n", 42, 0.5) == TSK_OK &&
+            same(narrow, "n=42, 0.50"),
+        "strings: formatting with variable arguments");
+  check(string_safeSprintfA(narrow, 4, "%d", 12345) == TSK_FAIL, "strings: formatting cut short");
+
+  tsk_wchar_t token[16];
+  const tsk_wchar_t* next = 0;
+  check(string_getTokenW(TSK_W(",alpha,beta"), TSK_W(","), 16, token, &next) == TSK_OK &&
+            sameW(token, TSK_W("alpha")) && sameW(next, TSK_W("beta")),
+        "strings: tokens");
+
+  char fraction[24];
+  check(string_convertDoubleToFracA(3.25, fraction) == TSK_OK && same(fraction, "3 1/4"),
+        "strings: fractions");
+
+  char path[] = "C:\\data\\plan.dat";
+  check(same(string_stripFilePathA(path), "plan.dat"), "strings: path strings");
+}
+
+static void guids(void) {
+  tsk_guid guid;
+  int ok = guid_stringToGuid(TSK_W("00112233-4455-6677-8899-aabbccddeeff"), &guid) == TSK_OK &&
+           guid.Data1 == 0x00112233u && guid.Data2 == 0x4455 && guid.Data3 == 0x6677 &&
+           guid.Data4[0] == 0x88 && guid.Data4[7] == 0xFF;
+  check(ok, "GUIDs: text to record");
+
+  tsk_wchar_t text[40];
+  check(guid_guidToString(&guid, GUID_FLAG_BRACES | GUID_FLAG_UPPERCASE, text, 40) == TSK_OK &&
+            sameW(text, TSK_W("{00112233-4455-6677-8899-AABBCCDDEEFF}")) &&
+            guid_isValidGuid(text) == 1,
+        "GUIDs: record to text");
+
+  tsk_guid first;
+  tsk_guid second;
+  check(guid_create(&first) == 1 && guid_create(&second) == 1 && first.Data1 != second.Data1,
+        "GUIDs: two new GUIDs differ");
+
+  const unsigned char bytes[] = {0x0A, 0xFF, 0x10};
+  char hex[7] = {0};
+  check(guid_convertByteToHexCharsA(bytes, 3, hex) == TSK_OK && same(hex, "0aff10"),
+        "GUIDs: bytes to hexadecimal digits");
+}
+
+static void stringArrays(void) {
+  char** array = 0;
+  uint32_t count = 0;
+  uint32_t index = 0;
+  int ok = stringArray_addMemberCopyA(&array, &count, "b") == TSK_OK &&
+           stringArray_addMemberCopyA(&array, &count, "a") == TSK_OK &&
+           stringArray_addMemberCopyA(&array, &count, "b") == TSK_OK &&
+           stringArray_removeDuplicatesA(array, &count) == TSK_OK && count == 2 &&
+           stringArray_findMemberA(array, count, "a", &index) == TSK_OK && index == 1;
+  check(ok, "string arrays: add, remove duplicates, find");
+  check(stringArray_destroyA(&array, &count) == TSK_OK && array == 0 && count == 0,
+        "string arrays: destroyed by the library");
+}
+
+void consumer_main(void) {
+  say("tskbase " TSKBASE_VERSION ", called from a Microsoft ABI program\n");
+  packing();
+  conversion();
+  strings();
+  guids();
+  stringArrays();
+  say(failures == 0 ? "all checks passed\n" : "some checks failed\n");
+  ExitProcess(failures);
+}
