@@ -30,9 +30,9 @@
  * standard output and appends it to the file "debug.txt" in the current
  * directory, then retires workers that have been idle since its previous
  * look (down to 25). threadpoolMan_free wakes the monitor, stops every
- * worker and waits until all their threads have ended: routines still
- * running are waited for. It must not be called while other threads still
- * use the manager, nor from a routine that the manager runs.
+ * worker and waits until all their threads have ended: every routine
+ * accepted before runs to its end first. It must not be called while other
+ * threads still use the manager, nor from a routine that the manager runs.
  *
  * The functions compile as C11 and return TSK_OK or TSK_FAIL.
  */

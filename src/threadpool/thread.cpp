@@ -83,8 +83,9 @@ platform::WaitResult Thread::AwaitWake() {
 }
 
 void Thread::Serve() {
-  while (AwaitWake() == platform::WaitResult::kSignalled && GetState() == kRunning) {
-    // A stop that came after the state was read is seen after the step.
+  // A request accepted before a stop still gets its step: its caller was
+  // told that it would run. A stop that came meanwhile is seen after it.
+  while (AwaitWake() == platform::WaitResult::kSignalled && requestPending.exchange(false)) {
     platform::resetEvent(wakeEvent);
     Work(0);
     Finish();
@@ -186,6 +187,7 @@ tsk_status Thread::Run(WorkRoutine work, void* workArgument) {
   SetState(kRunning);
   argument = workArgument;
   routine = work;
+  requestPending.store(true);
   platform::setEvent(wakeEvent);
   return TSK_OK;
 }

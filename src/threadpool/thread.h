@@ -10,8 +10,9 @@
 //   IDLE --Suspend--> SUSPENDED --Resume--> (the state before)
 //   any --Stop--> STOPPENDDING --> STOPPED (the thread ends at its next wake)
 //
-// A stopped worker stays STOPPED: a step that a stop interrupts ends in
-// STOPPED, not IDLE, and a thread that ends for any reason leaves its worker
+// A stopped worker stays STOPPED: a request accepted before the stop still
+// runs (unless the worker is killed hard), and its step ends in STOPPED, not
+// IDLE, and a thread that ends for any reason leaves its worker
 // STOPPED, so a worker whose thread is gone is never handed out as idle. A
 // stop of a suspended worker resumes its thread, which then runs to its end.
 //
@@ -124,6 +125,9 @@ private:
   // ends.
   void* argument = nullptr;
   WorkRoutine routine = &ThreadProc;
+  // Set by an accepted run request, taken by the worker's thread when it
+  // starts the request's step.
+  std::atomic<bool> requestPending{false};
   platform::Handle threadHandle = nullptr;
   platform::Handle wakeEvent = nullptr;
   ThreadPool* const pool;

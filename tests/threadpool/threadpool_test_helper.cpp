@@ -3,8 +3,8 @@
 // freeing it, as an application may:
 //   threadpool_test_helper exit LIBRARY     returns from main at once
 //   threadpool_test_helper unload LIBRARY   first unloads the library while
-//                                           its threads are at work, and
-//                                           prints whether it is still loaded
+//                                           its threads are at work, then
+//                                           calls into it again
 // It prints "done" last and exits with 0 unless something went wrong.
 #include "tskbase/thread_pool.h"
 
@@ -15,74 +15,48 @@
 
 #include "shared_library.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace {
-
-// Whether the library at `path` is still in the process, without loading
-// it again.
-bool stillLoaded(const char* path) {
-#if defined(_WIN32)
-  return GetModuleHandleA(path) != nullptr;
-#else
-  void* library = dlopen(path, RTLD_LAZY | RTLD_NOLOAD);
-  if (library != nullptr) {
-    dlclose(library);
-  }
-  return library != nullptr;
-#endif
-}
 
 uint32_t nap(void*) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   return 0;
 }
 
-template <typename Function>
-Function lookUp(const tsk::test::SharedLibrary& library, const char* name) {
-  return reinterpret_cast<Function>(library.find(name));
-}
-
 } // namespace
 
 // In the sanitized builds: the sanitizer runtime of LLVM 16 and older
-// mistakes the dynamic TLS blocks of a library loaded at run time (this
-// program loads the library so) for an old glibc's, and the leak checker's
-// tracer then crashes at exit scanning them. Leaving __tls_get_addr alone
-// avoids that; the leak check itself still runs.
+// mistakes the dynamic TLS blocks of a library loaded at run time for an old
+// glibc's, and the leak checker's tracer then crashes at exit scanning them.
+// Leaving __tls_get_addr alone avoids that; the leak check itself still runs.
 extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     return 2;
   }
-  const bool unload = std::strcmp(argv[1], "unload") == 0;
-  // Kept until the process ends, unless unloaded below.
   static auto* library = new tsk::test::SharedLibrary(argv[2]);
-  const auto create = lookUp<tsk_threadpool_manager* (*)()>(*library, "threadpoolMan_new");
-  const auto run = lookUp<tsk_status (*)(tsk_threadpool_manager*, tsk_thread_routine, void*)>(
-      *library, "threadpoolMan_runFunction");
-  if (create == nullptr || run == nullptr) {
-    return 3;
-  }
-  tsk_threadpool_manager* manager = create();
+  const auto create =
+      reinterpret_cast<tsk_threadpool_manager* (*)()>(library->find("threadpoolMan_new"));
+  const auto run =
+      reinterpret_cast<tsk_status (*)(tsk_threadpool_manager*, tsk_thread_routine, void*)>(
+          library->find("threadpoolMan_runFunction"));
+  tsk_threadpool_manager* manager = create != nullptr && run != nullptr ? create() : nullptr;
   if (manager == nullptr) {
-    return 4;
+    return 3;
   }
   for (int i = 0; i < 8; ++i) {
     run(manager, &nap, nullptr);
   }
-  if (unload) {
-    // The routines, the rest of the warm-ups and the monitor's first pass
-    // go on in the library's code meanwhile.
+  if (std::strcmp(argv[1], "unload") == 0) {
+    // The routines, the warm-ups and the monitor's first pass go on in the
+    // library's code meanwhile; the manager keeps the library loaded, so its
+    // functions are still there afterwards.
     delete library;
     library = nullptr;
-    std::printf("%s\n", stillLoaded(argv[2]) ? "loaded" : "unloaded");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    if (run(manager, &nap, nullptr) != TSK_OK) {
+      return 4;
+    }
   }
   std::printf("done\n");
   std::fflush(stdout);
