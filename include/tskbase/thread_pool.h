@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * tskbase/thread_pool.h - the process-wide thread-pool manager, and naming
  * the calling thread.
  *
@@ -7,10 +8,12 @@
  * 100, and shrinking back to 25 when workers stay idle) and a monitor thread;
  * every further call returns the same manager until threadpoolMan_free.
  *
+ * @code
  *   tsk_threadpool_manager* manager = threadpoolMan_new();
  *   threadpoolMan_runFunction(manager, &resize, image);   (TSK_FAIL: all busy)
  *   ...
  *   threadpoolMan_free(&manager);                         (manager is NULL)
+ * @endcode
  *
  * A run request hands the routine and its argument to an idle worker of the
  * default pool, or to a new worker while the pool counts fewer than 100, and
@@ -46,71 +49,73 @@ namespace tsk {
 class ThreadPoolManager;
 class Thread;
 } // namespace tsk
+/** The process's thread-pool manager, known to callers only by its handle. */
 typedef tsk::ThreadPoolManager tsk_threadpool_manager;
+/** A worker of the manager's pools, known to callers only by its handle. */
 typedef tsk::Thread tsk_threadpool_worker;
 #else
-/* The manager and its workers, known to callers only by their handles. */
+/* The same opaque types for C. */
 typedef struct tsk_threadpool_manager tsk_threadpool_manager;
 typedef struct tsk_threadpool_worker tsk_threadpool_worker;
 #endif
 
-/* What a worker runs: one pointer-sized argument, a 32-bit result (which
+/** What a worker runs: one pointer-sized argument, a 32-bit result (which
  * the pool does not look at). */
 typedef uint32_t (*tsk_thread_routine)(void* argument);
 
 TSKBASE_EXTERN_C_BEGIN
 
-/* The process's manager, created with its default pool and monitor by the
+/** The process's manager, created with its default pool and monitor by the
  * first call; later calls return the same handle. NULL if memory runs out
  * while it is created (nothing is left behind then). */
 TSKBASE_API tsk_threadpool_manager* threadpoolMan_new(void);
 
-/* Stops the monitor and every worker, waits until their threads have
+/** Stops the monitor and every worker, waits until their threads have
  * ended, destroys the manager and sets *manager to NULL. TSK_FAIL if
  * manager or *manager is null or not the live manager, or when called from
  * one of the manager's own threads. */
 TSKBASE_API tsk_status threadpoolMan_free(tsk_threadpool_manager** manager);
 
-/* The number of pools (1). *count is set to 0 first if count is not
+/** The number of pools (1). *count is set to 0 first if count is not
  * null; TSK_FAIL for a null count or manager. */
 TSKBASE_API tsk_status threadpoolMan_getPoolCount(tsk_threadpool_manager* manager, uint64_t* count);
 
-/* An idle worker of the default pool, or a new one while the pool counts
+/** An idle worker of the default pool, or a new one while the pool counts
  * fewer than 100, in *worker (set to NULL first). TSK_FAIL if either
  * pointer is null, or when 100 workers are busy. */
 TSKBASE_API tsk_status threadpoolMan_getThread(tsk_threadpool_manager* manager,
                                                tsk_threadpool_worker** worker);
 
-/* Runs routine(argument) on an idle worker of the default pool (a new one
+/** Runs routine(argument) on an idle worker of the default pool (a new one
  * while the pool counts fewer than 100) and returns at once. TSK_FAIL for a
  * null manager, or when 100 workers are busy. A null routine gives the
  * worker an empty work step. */
 TSKBASE_API tsk_status threadpoolMan_runFunction(tsk_threadpool_manager* manager,
                                                  tsk_thread_routine routine, void* argument);
 
-/* Runs routine(argument) on `worker` and returns at once. TSK_FAIL unless
+/** Runs routine(argument) on `worker` and returns at once. TSK_FAIL unless
  * the worker exists and is idle (a worker that is running, suspended or
  * stopped refuses). */
 TSKBASE_API tsk_status threadpoolMan_runThread(tsk_threadpool_manager* manager,
                                                tsk_threadpool_worker* worker,
                                                tsk_thread_routine routine, void* argument);
 
-/* Suspends an idle worker's thread: TSK_OK, and also for a worker that is
+/** Suspends an idle worker's thread: TSK_OK, and also for a worker that is
  * running (it is left running) or already suspended; TSK_FAIL for a stopped
  * worker or one that does not exist. */
 TSKBASE_API tsk_status threadpoolMan_suspendThread(tsk_threadpool_manager* manager,
                                                    tsk_threadpool_worker* worker);
 
-/* Resumes a suspended worker: TSK_OK, and also for a stopped worker;
+/** Resumes a suspended worker: TSK_OK, and also for a stopped worker;
  * TSK_FAIL for a worker that is idle or running, or does not exist. */
 TSKBASE_API tsk_status threadpoolMan_resumeThread(tsk_threadpool_manager* manager,
                                                   tsk_threadpool_worker* worker);
 
-/* TSK_OK if `worker` is a worker of the manager's pools, else TSK_FAIL. */
+/** TSK_OK if `worker` is a worker of the manager's pools, else TSK_FAIL. */
 TSKBASE_API tsk_status threadpoolMan_validateThread(tsk_threadpool_manager* manager,
                                                     tsk_threadpool_worker* worker);
 
-/* Stops `worker`. With hard 0 its thread ends once its current routine (if
+/** Stops `worker`. With hard 0 its thread ends once its current routine (if
  * any) has returned, and the worker stays in the pool, stopped, counting
  * toward its 100 workers. With hard non-zero its thread is also ended at
  * once (on Windows even in the middle of a routine, as TerminateThread
@@ -121,17 +126,17 @@ TSKBASE_API tsk_status threadpoolMan_validateThread(tsk_threadpool_manager* mana
 TSKBASE_API tsk_status threadpoolMan_killThread(tsk_threadpool_manager* manager,
                                                 tsk_threadpool_worker* worker, uint8_t hard);
 
-/* Suspends every idle worker (running and suspended ones are passed over).
+/** Suspends every idle worker (running and suspended ones are passed over).
  * Each pool stops at its first stopped worker, which makes the result
  * TSK_FAIL; every pool is visited in any case. */
 TSKBASE_API tsk_status threadpoolMan_pause(tsk_threadpool_manager* manager);
 
-/* Resumes every suspended worker. Each pool stops at its first worker that
+/** Resumes every suspended worker. Each pool stops at its first worker that
  * is idle or running, which makes the result TSK_FAIL: after a pause that
  * left workers running, or with nothing paused, the result is TSK_FAIL. */
 TSKBASE_API tsk_status threadpoolMan_resume(tsk_threadpool_manager* manager);
 
-/* Names the calling thread for debuggers and system tools, after its first
+/** Names the calling thread for debuggers and system tools, after its first
  * 9 characters (bytes of the narrow name). On Linux this is the thread's
  * kernel name (/proc/self/task/TID/comm); on Windows the debugger learns it
  * through the thread-naming exception 0x406D1388, and the thread's

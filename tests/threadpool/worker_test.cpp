@@ -17,17 +17,10 @@ namespace tsk {
 
 class ThreadTestAccess {
 public:
-  static int32_t previous(Thread& worker) {
+  // previousState, lastAccessed, lastFinished.
+  static std::tuple<int32_t, int64_t, int64_t> fields(Thread& worker) {
     ScopedLock hold(worker.lock);
-    return worker.previousState;
-  }
-  static int64_t lastAccessed(Thread& worker) {
-    ScopedLock hold(worker.lock);
-    return worker.lastAccessed;
-  }
-  static int64_t lastFinished(Thread& worker) {
-    ScopedLock hold(worker.lock);
-    return worker.lastFinished;
+    return {worker.previousState, worker.lastAccessed, worker.lastFinished};
   }
   // Sets the remove flag, both times, and (if `state` is given) the state.
   static void set(Thread& worker, bool remove, int64_t time, int32_t state = -1) {
@@ -47,80 +40,48 @@ using test::eventually;
 using test::Gate;
 
 constexpr int32_t kSame = -100; // previousState as before the operation
-constexpr tsk_status kNotApplicable = 1;
 
 struct Outcome {
-  tsk_status status;
+  tsk_status status; // 1: does not apply (a suspended thread makes no Finish)
   int32_t state;
   int32_t previous;
 };
 
-enum Operation { kStart, kSuspend, kResume, kRun, kStop, kFinish, kOperations };
-const char* const kOperationNames[] = {"Start", "Suspend", "Resume", "Run", "Stop", "Finish"};
-
-// Operation x state on entry (IDLE, RUNNING, SUSPENDED, STOPPED,
-// STOPPENDDING). A step that a stop interrupted ends STOPPED, not IDLE; a
-// suspended thread makes no Finish.
-const Outcome kTable[kOperations][5] = {
-    {{TSK_OK, kIdle, kSame},
-     {TSK_OK, kRunning, kSame},
-     {TSK_OK, kIdle, kSuspended},
-     {TSK_FAIL, kStopped, kSame},
-     {TSK_FAIL, kStopPending, kSame}},
-    {{TSK_OK, kSuspended, kIdle},
-     {TSK_OK, kRunning, kSame},
-     {TSK_OK, kSuspended, kSame},
-     {TSK_FAIL, kStopped, kSame},
-     {TSK_FAIL, kStopPending, kSame}},
-    {{TSK_FAIL, kIdle, kSame},
-     {TSK_FAIL, kRunning, kSame},
-     {TSK_OK, kIdle, kSuspended},
-     {TSK_OK, kStopped, kSame},
-     {TSK_OK, kStopPending, kSame}},
-    {{TSK_OK, kRunning, kIdle},
-     {TSK_FAIL, kRunning, kSame},
-     {TSK_FAIL, kSuspended, kSame},
-     {TSK_FAIL, kStopped, kSame},
-     {TSK_FAIL, kStopPending, kSame}},
-    {{TSK_OK, kStopped, kStopPending},
-     {TSK_OK, kStopped, kStopPending},
-     {TSK_OK, kStopped, kStopPending},
-     {TSK_OK, kStopped, kStopPending},
-     {TSK_OK, kStopped, kStopPending}},
-    {{TSK_OK, kIdle, kIdle},
-     {TSK_OK, kIdle, kRunning},
-     {kNotApplicable, 0, 0},
-     {TSK_OK, kStopped, kStopped},
-     {TSK_OK, kIdle, kStopPending}},
+struct Operation {
+  const char* name;
+  tsk_status (*apply)(Thread& worker, Gate& gate);
+  Outcome from[5]; // IDLE, RUNNING, SUSPENDED, STOPPED, STOPPENDDING
 };
 
-tsk_status apply(Thread& worker, int operation, Gate& gate) {
-  switch (operation) {
-  case kStart:
-    return worker.Start();
-  case kSuspend:
-    return worker.Suspend();
-  case kResume:
-    return worker.Resume();
-  case kRun:
-    return worker.Run(&Gate::pass, &gate);
-  case kStop:
-    return worker.Stop();
-  default:
-    return worker.Finish();
-  }
-}
+// Outcomes by state on entry: IDLE, RUNNING, SUSPENDED, STOPPED, STOPPENDDING.
+// A step that a stop interrupted ends STOPPED, not IDLE.
+constexpr tsk_status F = TSK_FAIL;
+// clang-format off
+const Operation kTable[] = {
+    {"Start", [](Thread& worker, Gate&) { return worker.Start(); },
+     {{0, kIdle, kSame},      {0, kRunning, kSame}, {0, kIdle, kSuspended},    {F, kStopped, kSame}, {F, kStopPending, kSame}}},
+    {"Suspend", [](Thread& worker, Gate&) { return worker.Suspend(); },
+     {{0, kSuspended, kIdle}, {0, kRunning, kSame}, {0, kSuspended, kSame},    {F, kStopped, kSame}, {F, kStopPending, kSame}}},
+    {"Resume", [](Thread& worker, Gate&) { return worker.Resume(); },
+     {{F, kIdle, kSame},      {F, kRunning, kSame}, {0, kIdle, kSuspended},    {0, kStopped, kSame}, {0, kStopPending, kSame}}},
+    {"Run", [](Thread& worker, Gate& gate) { return worker.Run(&Gate::pass, &gate); },
+     {{0, kRunning, kIdle},   {F, kRunning, kSame}, {F, kSuspended, kSame},    {F, kStopped, kSame}, {F, kStopPending, kSame}}},
+    {"Stop", [](Thread& worker, Gate&) { return worker.Stop(); },
+     {{0, kStopped, kStopPending}, {0, kStopped, kStopPending}, {0, kStopped, kStopPending},
+      {0, kStopped, kStopPending}, {0, kStopped, kStopPending}}},
+    {"Finish", [](Thread& worker, Gate&) { return worker.Finish(); },
+     {{0, kIdle, kIdle},      {0, kIdle, kRunning}, {1, 0, 0},                 {0, kStopped, kStopped}, {0, kIdle, kStopPending}}},
+};
+// clang-format on
 
 void bringTo(Thread& worker, int32_t state, Gate& step) {
   if (state == kRunning) {
     ASSERT_EQ(worker.Run(&Gate::pass, &step), TSK_OK);
     ASSERT_TRUE(step.reached(1));
-  } else if (state == kSuspended) {
-    ASSERT_EQ(worker.Suspend(), TSK_OK);
-  } else if (state == kStopped) {
-    ASSERT_EQ(worker.Stop(), TSK_OK);
-  } else if (state != kIdle) {
-    Access::set(worker, false, platform::calendarTime(), state);
+  } else if (state == kSuspended || state == kStopped) {
+    ASSERT_EQ(state == kSuspended ? worker.Suspend() : worker.Stop(), TSK_OK);
+  } else if (state == kStopPending) {
+    Access::set(worker, false, 1, state);
   }
   ASSERT_EQ(worker.GetState(), state);
 }
@@ -128,37 +89,38 @@ void bringTo(Thread& worker, int32_t state, Gate& step) {
 // Each operation gives the status and states of the table; all but Finish
 // record the access and clear the remove flag. Then the thread does what the
 // state says: an IDLE worker (or a RUNNING one, once its step ends) takes a
-// request without a routine as a step, a request refused has not run, and a
-// STOPPED worker's thread ends (a suspended one included) leaving it STOPPED.
+// request without a routine as a step, a refused request never runs, and a
+// STOPPED worker's thread ends (a suspended one included), leaving it so.
 TEST(Worker, StateTable) {
   ThreadPool pool(TSK_W("workers"), 64, 0);
-  for (int32_t from = kIdle; from <= kStopPending; ++from) {
-    for (int operation = kStart; operation < kOperations; ++operation) {
-      const Outcome& expected = kTable[operation][from];
-      if (expected.status == kNotApplicable) {
+  for (const Operation& operation : kTable) {
+    for (int32_t from = kIdle; from <= kStopPending; ++from) {
+      const Outcome& expected = operation.from[from];
+      if (expected.status == 1) {
         continue;
       }
-      SCOPED_TRACE(std::string(statusWord(from)) + " " + kOperationNames[operation]);
+      SCOPED_TRACE(std::string(statusWord(from)) + " " + operation.name);
       Thread* worker = nullptr;
       ASSERT_EQ(pool.AddThread(&worker), TSK_OK);
       Gate step, requested;
       bringTo(*worker, from, step);
-      const int32_t previousBefore = Access::previous(*worker);
+      const int32_t previous = std::get<0>(Access::fields(*worker));
       Access::set(*worker, true, 0);
+      const bool finish = operation.apply == kTable[5].apply;
 
-      EXPECT_EQ(apply(*worker, operation, requested), expected.status);
+      EXPECT_EQ(operation.apply(*worker, requested), expected.status);
       EXPECT_EQ(worker->GetState(), expected.state);
-      EXPECT_EQ(Access::previous(*worker),
-                expected.previous == kSame ? previousBefore : expected.previous);
-      EXPECT_EQ(worker->IsRemovable(), operation == kFinish);
-      EXPECT_EQ(Access::lastAccessed(*worker) != 0, operation != kFinish);
+      const auto [previousNow, accessed, finished] = Access::fields(*worker);
+      EXPECT_EQ(previousNow, expected.previous == kSame ? previous : expected.previous);
+      EXPECT_EQ(worker->IsRemovable(), finish);
+      EXPECT_EQ(accessed != 0, !finish);
 
       // A step still pending ends with the worker thread's own Finish.
-      const bool stepPending = from == kRunning || (operation == kRun && expected.status == TSK_OK);
+      const bool ran = expected.status == TSK_OK && std::string(operation.name) == "Run";
       const auto stepEnded = [&] {
-        return worker->GetState() == kIdle && Access::lastFinished(*worker) != 0;
+        return worker->GetState() == kIdle && std::get<2>(Access::fields(*worker)) != 0;
       };
-      Access::set(*worker, false, stepPending ? 0 : 1);
+      Access::set(*worker, false, from == kRunning || ran ? 0 : 1);
       step.open();
       requested.open();
       if (expected.state == kIdle || expected.state == kRunning) {
@@ -171,7 +133,7 @@ TEST(Worker, StateTable) {
                   platform::WaitResult::kSignalled);
         EXPECT_EQ(worker->GetState(), kStopped);
       }
-      EXPECT_EQ(requested.arrived(), operation == kRun && expected.status == TSK_OK ? 1 : 0);
+      EXPECT_EQ(requested.arrived(), ran ? 1 : 0);
       pool.RemoveThread(worker);
     }
   }
@@ -182,10 +144,10 @@ std::string timeText(int64_t seconds) {
   return platform::localTimeText(seconds, text) ? text : "(null)";
 }
 
-// The status line, which marks a worker idle for longer than the limit as
-// removable; and how much of it a buffer gets: the whole line and its
-// terminator above 256 bytes, otherwise exactly `capacity` bytes, zeros
-// after a shorter line and no terminator after a longer one.
+// The status line of a worker idle for longer than the limit marks it
+// removable. A buffer gets the whole line and its terminator above 256
+// bytes, otherwise exactly `capacity` bytes: zeros after a shorter line, no
+// terminator after a longer one.
 TEST(Worker, StatusLine) {
   ThreadPool pool(TSK_W("status"), 1, 1);
   Thread* worker = nullptr;
@@ -193,43 +155,27 @@ TEST(Worker, StatusLine) {
   uint32_t id = 0;
   ASSERT_EQ(worker->GetThreadId(&id), TSK_OK);
   const int64_t finished = platform::calendarTime() - 5;
-  Access::set(*worker, false, finished);
-  const auto line = [&](const char* state, int64_t accessed, const char* remove) {
-    return "\tThread " + std::to_string(id) + ": " + state +
-           "\n\t\tlast accessed: " + timeText(accessed) +
-           "\t\tlast finished: " + timeText(finished) + "\t\tRemove: " + remove + "\n";
-  };
-  char full[kStatusLineCapacity + 1];
-  EXPECT_EQ(worker->GetFullStatus(full, sizeof full), TSK_OK);
-  EXPECT_EQ(full, line("IDLE", Access::lastAccessed(*worker), "Yes"));
-  EXPECT_TRUE(worker->IsRemovable());
-  ASSERT_EQ(worker->Suspend(), TSK_OK);
-  worker->GetFullStatus(full, sizeof full);
-  EXPECT_EQ(full, line("SUSPENDED", Access::lastAccessed(*worker), "No"));
-  ASSERT_EQ(worker->Resume(), TSK_OK);
-
-  const int32_t length = int32_t(line("IDLE", 0, "Yes").size());
+  char whole[kStatusLineCapacity + 1];
+  worker->GetFullStatus(whole, sizeof whole);
+  const int32_t length = int32_t(std::strlen(whole));
   for (const int32_t capacity : {0, 1, 10, length, length + 1, 256, 257, 300}) {
     SCOPED_TRACE(capacity);
     std::vector<char> buffer(310, '#');
     Access::set(*worker, false, finished);
     ASSERT_EQ(worker->GetFullStatus(buffer.data(), capacity), TSK_OK);
-    const std::string now = line("IDLE", Access::lastAccessed(*worker), "Yes");
-    const size_t copied = std::min<size_t>(now.size() + 1, size_t(std::max(capacity, 0)));
-    const size_t filled = capacity > kStatusLineCapacity ? copied : size_t(std::max(capacity, 0));
-    EXPECT_EQ(std::string(buffer.data(), copied), (now + '\0').substr(0, copied));
+    EXPECT_TRUE(worker->IsRemovable());
+    const std::string line = "\tThread " + std::to_string(id) + ": IDLE\n\t\tlast accessed: " +
+                             timeText(std::get<1>(Access::fields(*worker))) +
+                             "\t\tlast finished: " + timeText(finished) + "\t\tRemove: Yes\n";
+    const size_t copied = std::min(line.size() + 1, size_t(capacity));
+    const size_t filled = capacity > kStatusLineCapacity ? copied : size_t(capacity);
+    EXPECT_EQ(std::string(buffer.data(), copied), (line + '\0').substr(0, copied));
     EXPECT_TRUE(std::all_of(buffer.begin() + copied, buffer.begin() + filled,
                             [](char c) { return c == '\0'; }));
     EXPECT_EQ(buffer[filled], '#');
   }
-  const std::pair<int32_t, const char*> words[] = {{kRunning, "RUNNING"},
-                                                   {kStopped, "STOPPED"},
-                                                   {kStopPending, "STOPPENDDING"},
-                                                   {-1, "UNKNOWN"},
-                                                   {5, "UNKNOWN"}};
-  for (const auto& [state, word] : words) {
-    EXPECT_STREQ(statusWord(state), word);
-  }
+  EXPECT_STREQ(statusWord(kStopPending), "STOPPENDDING");
+  EXPECT_STREQ(statusWord(5), "UNKNOWN");
 }
 
 std::vector<Thread*> workersOf(ThreadPool& pool) {
@@ -246,11 +192,11 @@ std::vector<int32_t> statesOf(const std::vector<Thread*>& workers) {
   return states;
 }
 
-// A pool starts with min(2 x minimum, maximum) workers. Removal takes the
-// earliest-created removable workers while the pool counts more than its
-// minimum; busy ones stay. SuspendAll, ResumeAll and RunAll stop at the
-// first worker that refuses.
-TEST(Pool, BatchRemovalAndOperationsOnAll) {
+// A pool starts with min(2 x minimum, maximum) workers. SuspendAll,
+// ResumeAll and RunAll stop at the first worker that refuses. Removal takes
+// the earliest-created removable workers while the pool counts more than
+// its minimum; busy ones stay.
+TEST(Pool, BatchOperationsOnAllAndRemoval) {
   const std::tuple<int32_t, int32_t, uint32_t> batches[] = {{0, 5, 0}, {3, 5, 5}, {2, 9, 4}};
   for (const auto& [minimum, maximum, size] : batches) {
     EXPECT_EQ(ThreadPool(TSK_W("batch"), maximum, minimum).GetSize(), size);
