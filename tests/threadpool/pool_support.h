@@ -1,15 +1,13 @@
 // What the thread-pool tests share: a gate that holds every routine reaching
 // it until the test opens it (so that workers stay RUNNING for as long as a
-// test needs), a counting routine, and the log "debug.txt", which the tests
-// make land in a scratch directory.
+// test needs), a counting routine, and the log "debug.txt" in a scratch
+// current directory.
 #ifndef TSKBASE_TESTS_THREADPOOL_POOL_SUPPORT_H
 #define TSKBASE_TESTS_THREADPOOL_POOL_SUPPORT_H
 
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,48 +23,26 @@ inline uint32_t countRun(void* counter) {
   return 0;
 }
 
-class Gate {
-public:
-  Gate() = default;
-  Gate(const Gate&) = delete;
-  Gate& operator=(const Gate&) = delete;
+struct Gate {
+  std::atomic<bool> open{false};
+  std::atomic<int> arrived{0}, departed{0};
+
   // Lets the routines still held through, and waits until they are gone.
   ~Gate() {
-    open();
-    eventually([this] { return departed_ == arrived_; });
+    open = true;
+    eventually([this] { return departed == arrived; });
   }
-
   // The routine, with the gate as its argument.
-  static uint32_t pass(void* gate) {
-    auto* self = static_cast<Gate*>(gate);
-    ++self->arrived_;
-    {
-      std::unique_lock<std::mutex> hold(self->mutex_);
-      self->opened_.wait(hold, [self] { return self->open_; });
-    }
-    ++self->departed_; // the last touch of the gate
+  static uint32_t pass(void* argument) {
+    auto* gate = static_cast<Gate*>(argument);
+    ++gate->arrived;
+    eventually([gate] { return gate->open.load(); });
+    ++gate->departed; // the last touch of the gate
     return 0;
   }
-
-  void open() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    open_ = true;
-    opened_.notify_all();
-  }
-  int arrived() const { return arrived_; }
   bool reached(int count) const {
-    return eventually([&] { return arrived_ >= count; });
+    return eventually([&] { return arrived >= count; });
   }
-  bool left(int count) const {
-    return eventually([&] { return departed_ >= count; });
-  }
-
-private:
-  std::mutex mutex_;
-  std::condition_variable opened_;
-  bool open_ = false;
-  std::atomic<int> arrived_{0};
-  std::atomic<int> departed_{0};
 };
 
 // Makes a fresh scratch directory the current directory while it lives.

@@ -1,6 +1,6 @@
 // The other process of the thread-pool tests. It loads the shipped library
-// at run time, starts the manager with a few routines, and leaves without
-// freeing it, as an application may:
+// at run time, starts the manager with a few warm-up steps, and leaves
+// without freeing it, as an application may:
 //   threadpool_test_helper exit LIBRARY     returns from main at once
 //   threadpool_test_helper unload LIBRARY   first unloads the library while
 //                                           its threads are at work, then
@@ -14,15 +14,6 @@
 #include <thread>
 
 #include "shared_library.h"
-
-namespace {
-
-uint32_t nap(void*) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  return 0;
-}
-
-} // namespace
 
 // In the sanitized builds: the sanitizer runtime of LLVM 16 and older
 // mistakes the dynamic TLS blocks of a library loaded at run time for an old
@@ -45,16 +36,16 @@ int main(int argc, char** argv) {
     return 3;
   }
   for (int i = 0; i < 8; ++i) {
-    run(manager, &nap, nullptr);
+    run(manager, nullptr, nullptr);
   }
   if (std::strcmp(argv[1], "unload") == 0) {
-    // The routines, the warm-ups and the monitor's first pass go on in the
-    // library's code meanwhile; the manager keeps the library loaded, so its
+    // The steps and the monitor's first pass go on in the library's code
+    // meanwhile; the manager keeps the library loaded, so its
     // functions are still there afterwards.
     delete library;
     library = nullptr;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    if (run(manager, &nap, nullptr) != TSK_OK) {
+    if (run(manager, nullptr, nullptr) != TSK_OK) {
       return 4;
     }
   }

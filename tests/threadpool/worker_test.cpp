@@ -121,8 +121,8 @@ TEST(Worker, StateTable) {
         return worker->GetState() == kIdle && std::get<2>(Access::fields(*worker)) != 0;
       };
       Access::set(*worker, false, from == kRunning || ran ? 0 : 1);
-      step.open();
-      requested.open();
+      step.open = true;
+      requested.open = true;
       if (expected.state == kIdle || expected.state == kRunning) {
         ASSERT_TRUE(eventually(stepEnded));
         Access::set(*worker, false, 0);
@@ -133,15 +133,10 @@ TEST(Worker, StateTable) {
                   platform::WaitResult::kSignalled);
         EXPECT_EQ(worker->GetState(), kStopped);
       }
-      EXPECT_EQ(requested.arrived(), ran ? 1 : 0);
+      EXPECT_EQ(requested.arrived, ran ? 1 : 0);
       pool.RemoveThread(worker);
     }
   }
-}
-
-std::string timeText(int64_t seconds) {
-  char text[platform::kLocalTimeTextLength + 1];
-  return platform::localTimeText(seconds, text) ? text : "(null)";
 }
 
 // The status line of a worker idle for longer than the limit marks it
@@ -165,8 +160,8 @@ TEST(Worker, StatusLine) {
     ASSERT_EQ(worker->GetFullStatus(buffer.data(), capacity), TSK_OK);
     EXPECT_TRUE(worker->IsRemovable());
     const std::string line = "\tThread " + std::to_string(id) + ": IDLE\n\t\tlast accessed: " +
-                             timeText(std::get<1>(Access::fields(*worker))) +
-                             "\t\tlast finished: " + timeText(finished) + "\t\tRemove: Yes\n";
+                             TimeText(std::get<1>(Access::fields(*worker))).get() +
+                             "\t\tlast finished: " + TimeText(finished).get() + "\t\tRemove: Yes\n";
     const size_t copied = std::min(line.size() + 1, size_t(capacity));
     const size_t filled = capacity > kStatusLineCapacity ? copied : size_t(capacity);
     EXPECT_EQ(std::string(buffer.data(), copied), (line + '\0').substr(0, copied));
@@ -178,17 +173,9 @@ TEST(Worker, StatusLine) {
   EXPECT_STREQ(statusWord(5), "UNKNOWN");
 }
 
-std::vector<Thread*> workersOf(ThreadPool& pool) {
-  std::vector<Thread*> workers;
-  pool.ForEachThread([&](Thread& worker) { workers.push_back(&worker); });
-  return workers;
-}
-
-std::vector<int32_t> statesOf(const std::vector<Thread*>& workers) {
+std::vector<int32_t> statesOf(ThreadPool& pool) {
   std::vector<int32_t> states;
-  for (Thread* worker : workers) {
-    states.push_back(worker->GetState());
-  }
+  pool.ForEachThread([&](Thread& worker) { states.push_back(worker.GetState()); });
   return states;
 }
 
@@ -202,17 +189,18 @@ TEST(Pool, BatchOperationsOnAllAndRemoval) {
     EXPECT_EQ(ThreadPool(TSK_W("batch"), maximum, minimum).GetSize(), size);
   }
   ThreadPool pool(TSK_W("all"), 10, 3);
-  const std::vector<Thread*> workers = workersOf(pool);
+  std::vector<Thread*> workers;
+  pool.ForEachThread([&](Thread& worker) { workers.push_back(&worker); });
   Gate gate;
   ASSERT_EQ(workers[1]->Run(&Gate::pass, &gate), TSK_OK);
   ASSERT_EQ(workers[3]->Run(&Gate::pass, &gate), TSK_OK);
   ASSERT_TRUE(gate.reached(2));
   ASSERT_EQ(workers[4]->Stop(), TSK_OK);
   EXPECT_EQ(pool.SuspendAll(), TSK_FAIL);
-  EXPECT_EQ(statesOf(workers),
+  EXPECT_EQ(statesOf(pool),
             (std::vector<int32_t>{kSuspended, kRunning, kSuspended, kRunning, kStopped, kIdle}));
   EXPECT_EQ(pool.ResumeAll(), TSK_FAIL);
-  EXPECT_EQ(statesOf(workers),
+  EXPECT_EQ(statesOf(pool),
             (std::vector<int32_t>{kIdle, kRunning, kSuspended, kRunning, kStopped, kIdle}));
   EXPECT_EQ(pool.RunAll(), TSK_FAIL);
   ASSERT_TRUE(eventually([&] { return workers[0]->GetState() == kIdle; }));
@@ -223,7 +211,7 @@ TEST(Pool, BatchOperationsOnAllAndRemoval) {
   pool.ForEachThread([&](Thread& worker) { worker.GetFullStatus(line, sizeof line); });
   g_idleLimit = kIdleLimitSeconds;
   pool.RemoveIdleThreads();
-  EXPECT_EQ(workersOf(pool), (std::vector<Thread*>{workers[1], workers[3], workers[4]}));
+  EXPECT_EQ(statesOf(pool), (std::vector<int32_t>{kRunning, kRunning, kStopped}));
 }
 
 // Each message goes unchanged (a '%' is no format) to standard output and to
