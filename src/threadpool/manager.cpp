@@ -173,18 +173,6 @@ tsk_status ThreadPoolManager::SuspendAllPools() {
 
 tsk_status ThreadPoolManager::ResumeAllPools() { return ApplyToEveryPool(&ThreadPool::ResumeAll); }
 
-bool ThreadPoolManager::IsOwnThread() const {
-  const uint32_t self = platform::currentThreadId();
-  bool own = false;
-  for (const auto& [name, pool] : pools) {
-    pool->ForEachThread([&](Thread& worker) {
-      uint32_t id = 0;
-      own = own || (worker.GetThreadId(&id) == TSK_OK && id == self);
-    });
-  }
-  return own;
-}
-
 uint32_t ThreadPoolManager::ThreadFunc(void* self) {
   auto* const manager = static_cast<ThreadPoolManager*>(self);
   manager->RunAllPools();

@@ -89,8 +89,6 @@ public:
   // TSK_FAIL if one failed.
   tsk_status SuspendAllPools();
   tsk_status ResumeAllPools();
-  // Whether the calling thread is one of the manager's workers.
-  bool IsOwnThread() const;
 
 private:
   using PoolMap = std::map<WideString, ThreadPool*, std::less<>>;

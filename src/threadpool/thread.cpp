@@ -34,7 +34,11 @@ void copyStatusLine(const char* line, char* buffer, int32_t capacity) {
   std::memset(buffer + length, 0, static_cast<size_t>(capacity) - length);
 }
 
+thread_local bool t_isWorkerThread = false;
+
 } // namespace
+
+bool Thread::IsWorkerThread() { return t_isWorkerThread; }
 
 const char* statusWord(int32_t state) {
   static const char* const kWords[] = {"IDLE", "RUNNING", "SUSPENDED", "STOPPED", "STOPPENDDING"};
@@ -66,6 +70,7 @@ Thread::~Thread() {
 }
 
 uint32_t Thread::ThreadProc(void* self) {
+  t_isWorkerThread = true;
   platform::seedThreadRandom(platform::currentThreadId());
   static_cast<Thread*>(self)->Serve();
   return 0;

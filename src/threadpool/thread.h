@@ -96,6 +96,9 @@ public:
   // Always 0.
   tsk_status GetFullStatus(char* buffer, int32_t capacity);
 
+  // Whether the calling thread is the thread of a worker.
+  static bool IsWorkerThread();
+
   platform::Handle GetHandle() const { return threadHandle; }
   int32_t GetState() const { return state.load(std::memory_order_acquire); }
   tsk_status GetThreadId(uint32_t* id) const;

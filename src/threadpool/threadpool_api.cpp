@@ -80,9 +80,13 @@ tsk_threadpool_manager* threadpoolMan_new(void) {
 }
 
 tsk_status threadpoolMan_free(tsk_threadpool_manager** manager) {
+  // A routine that freed its manager would wait for its own end, or for a
+  // thread that is freeing it and waits for the routine.
+  if (Thread::IsWorkerThread()) {
+    return TSK_FAIL;
+  }
   ManagerGuard guard;
-  // A routine that freed its own manager would wait for its own end.
-  if (manager == nullptr || !isLive(*manager) || (*manager)->IsOwnThread()) {
+  if (manager == nullptr || !isLive(*manager)) {
     return TSK_FAIL;
   }
   return tsk::destroyHandle(manager);
