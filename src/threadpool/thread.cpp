@@ -13,10 +13,6 @@ namespace tsk {
 
 namespace {
 
-// How often a worker that has just become idle yields the processor before
-// it sleeps on its wake event.
-constexpr int kSpinsBeforeSleep = 64;
-
 // Copies the status line into the caller's buffer: whole with its
 // terminator when the capacity exceeds the line buffer's; otherwise exactly
 // `capacity` bytes, zeros after a shorter line, and no terminator when the
@@ -76,21 +72,15 @@ uint32_t Thread::ThreadProc(void* self) {
   return 0;
 }
 
-platform::WaitResult Thread::AwaitWake() {
-  // A worker that has just finished is the first idle one that the pool
-  // hands out: it watches its state for a while before it sleeps, so that
-  // a request following closely needs no wake-up of a sleeping thread.
-  for (int spin = 0; spin < kSpinsBeforeSleep && GetState() == kIdle; ++spin) {
-    platform::safePoint();
-    platform::sleepMilliseconds(0);
-  }
-  return platform::waitAtSafePoint(wakeEvent, platform::kInfinite);
-}
-
 void Thread::Serve() {
-  // A request accepted before a stop still gets its step: its caller was
-  // told that it would run. A stop that came meanwhile is seen after it.
-  while (AwaitWake() == platform::WaitResult::kSignalled && requestPending.exchange(false)) {
+  // An idle worker sleeps on its event, costing nothing until a request
+  // wakes it (a thread woken from sleep is also served sooner than one that
+  // keeps yielding the processor on a busy machine). A request accepted
+  // before a stop still gets its step: its caller was told that it would
+  // run. A stop that came meanwhile is seen after it.
+  while (platform::waitAtSafePoint(wakeEvent, platform::kInfinite) ==
+             platform::WaitResult::kSignalled &&
+         requestPending.exchange(false)) {
     platform::resetEvent(wakeEvent);
     Work(0);
     Finish();

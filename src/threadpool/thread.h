@@ -112,8 +112,6 @@ private:
   static uint32_t ThreadProc(void* self);
   // The worker loop of ThreadProc: one step per accepted run request.
   void Serve();
-  // Waits until the wake event is signalled.
-  platform::WaitResult AwaitWake();
   // Records an operation on the worker: lastAccessed = now, remove cleared.
   void Touch();
 
