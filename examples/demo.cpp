@@ -48,5 +48,6 @@ int main(int argc, char** argv) {
   demo::commandLine();
   demo::locks();
   demo::crossProcessLocks();
+  demo::threadPools();
   return 0;
 }

@@ -36,6 +36,7 @@ void registrySettings();
 void referenceCounting();
 void stringConversion();
 void strings();
+void threadPools();
 
 } // namespace demo
 
