@@ -50,7 +50,8 @@ TEST(ThreadLock, IndexCheckAndHandles) {
       {0, 0, "lockId"},          {4, 0, "ok"},      {4, 3, "ok"}, {4, 4, "lockId"},
       {4, 0xFFFFFFFF, "lockId"}, {1000, 999, "ok"},
   };
-  for (const auto& [size, id, expected] : cases) {
+  for (const auto& [size, index, expected] : cases) {
+    const uint32_t id = index; // clang 14 lambdas capture no structured binding
     CThreadLock* handle = nullptr;
     ASSERT_EQ(threadLock_create(&handle, size), TSK_OK);
     CThreadLock& locks = *handle;
