@@ -164,6 +164,7 @@ TEST_F(RegSettingsTest, ReadsNeverOverrunAndAddNothing) {
   EXPECT_EQ(size, 8u);
   EXPECT_EQ(settings.GetBinary(TSK_W("eight"), bytes, nullptr), kInvalidParameter);
   EXPECT_EQ(settings.GetString(TSK_W("abc"), text, -2), kInvalidParameter);
+  EXPECT_EQ(settings.GetString(TSK_W("abc"), text, 0), kMoreData);
   EXPECT_EQ(settings.GetSize(TSK_W("missing"), &size), kNotFound);
   EXPECT_EQ(settings.GetDWORD(TSK_W("missing"), number), kNotFound);
 
