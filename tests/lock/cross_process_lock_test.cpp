@@ -123,6 +123,13 @@ TYPED_TEST(CrossProcessLock, HolderKilledWhileHoldingAndNothingLeftBehind) {
   holder = this->processWith(uniqueLockName("another"));
   this->expectObjects(alone, false);
   EXPECT_TRUE(otherThreadGets(*this->make(alone))) << "a fresh lock";
+
+  const std::string tried = uniqueLockName("killed-try");
+  auto triedLock = this->make(tried);
+  holder = this->processWith(tried);
+  ASSERT_EQ(holder->ask("obtain"), "obtained");
+  holder->kill();
+  EXPECT_EQ(otherThreadGets(*triedLock), this->kMutex) << "a try takes an abandoned mutex";
 }
 
 // Without security attributes of its own (memory ran out), the named mutex

@@ -78,7 +78,8 @@ TEST(ThreadLock, IndexCheckAndHandles) {
 }
 
 // When memory runs out the constructor throws std::bad_alloc, and
-// threadLock_create returns TSK_FAIL and stores nothing.
+// threadLock_create returns TSK_FAIL and stores nothing; otherwise destroy
+// frees all.
 TEST(ThreadLock, CreationFailsCleanlyWithoutMemory) {
   tsk::test::FailNthAllocation failing(1);
   EXPECT_THROW(CThreadLock(8), std::bad_alloc);
@@ -87,6 +88,10 @@ TEST(ThreadLock, CreationFailsCleanlyWithoutMemory) {
   EXPECT_EQ(threadLock_create(&untouched, 8), TSK_FAIL);
   EXPECT_EQ(untouched, reinterpret_cast<CThreadLock*>(0x1234));
   EXPECT_EQ(failing.leaked(), 0);
+  CThreadLock* made = nullptr;
+  ASSERT_EQ(threadLock_create(&made, 8), TSK_OK);
+  threadLock_destroy(&made);
+  EXPECT_EQ(failing.leaked(), 0) << "the last owner frees the array";
 }
 
 // Holds are recursive (TryLock gives 1 to the holder), other indices never
