@@ -1,8 +1,7 @@
-// The platform's threads: the suspended start, suspension and resumption,
-// termination, exit codes and the identity functions. Suspension and
+// The platform's threads (the suspended start, suspension, termination, exit
+// codes, identity) and the library's CriticalSection on them. Suspension and
 // termination are preemptive on Windows and take effect at safe points
-// elsewhere; the tests hold for both by letting the threads pass safe
-// points where the library's own threads would.
+// elsewhere; the threads here pass safe points where the library's own do.
 #include "platform/sync.h"
 #include "platform/thread.h"
 
@@ -10,16 +9,23 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "background.h"
 #include "lock/critical_section.h"
 #include "platform.h"
+#include "virtual_slot.h"
 
 namespace {
 
 using namespace tsk::platform;
+using tsk::CriticalSection;
+using tsk::ScopedLock;
+using tsk::test::Background;
 using tsk::test::eventually;
 using tsk::test::kSettle;
 
@@ -28,8 +34,9 @@ struct Shared {
   std::atomic<uint32_t> id{0};
   std::atomic<int> steps{0};
   std::atomic<bool> stop{false};
-  Handle wake = nullptr;
-  tsk::CriticalSection* lock = nullptr;
+  Handle wake = createEvent(false, false);
+  CriticalSection lock;
+  ~Shared() { closeHandle(wake); }
 };
 
 uint32_t noteIdAndReturn7(void* argument) {
@@ -48,7 +55,7 @@ uint32_t stepUntilStopped(void* argument) {
   return 1;
 }
 
-// The worker loop of a thread pool: one step per signal of its wake event.
+// A thread pool's worker loop: one step per signal of its wake event.
 uint32_t stepPerWake(void* argument) {
   auto* shared = static_cast<Shared*>(argument);
   while (!shared->stop) {
@@ -58,10 +65,10 @@ uint32_t stepPerWake(void* argument) {
   return 2;
 }
 
-// Reaches a safe point while holding a library lock.
+// Reaches safe points while holding a library lock.
 uint32_t holdLockAtSafePoint(void* argument) {
   auto* shared = static_cast<Shared*>(argument);
-  tsk::ScopedLock hold(*shared->lock);
+  ScopedLock hold(shared->lock);
   ++shared->steps;
   for (;;) {
     safePoint();
@@ -93,110 +100,84 @@ private:
   Handle handle_;
 };
 
-// A thread starts suspended, runs its routine once resumed, and reports its
-// id (the one the routine sees) and its exit code.
+// A thread starts suspended, runs once resumed, and reports the id its
+// routine sees and its exit code; ids differ between live threads.
 TEST(PlatformThread, RunsOnceResumedAndReportsIdAndExitCode) {
   Shared shared;
   Thread thread(&noteIdAndReturn7, shared);
   ASSERT_NE(thread.handle(), nullptr);
-  EXPECT_NE(thread.id(), 0u);
   EXPECT_FALSE(thread.ended(100)) << "suspended";
   EXPECT_EQ(thread.exitCode(), -1);
-  EXPECT_EQ(shared.id.load(), 0u);
   EXPECT_EQ(resumeThread(thread.handle()), 1);
   ASSERT_TRUE(thread.ended());
   EXPECT_EQ(shared.id.load(), thread.id());
+  EXPECT_NE(thread.id(), currentThreadId());
+  EXPECT_NE(thread.id(), 0u);
   EXPECT_EQ(thread.exitCode(), 7);
   EXPECT_EQ(createSuspendedThread(nullptr, nullptr, nullptr), nullptr);
+  EXPECT_GE(processorCount(), 1u);
+  const auto start = std::chrono::steady_clock::now();
+  sleepMilliseconds(30);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(29));
 }
 
-// Suspension counts: each call returns the count before it, and the thread
-// runs only at count 0.
-TEST(PlatformThread, SuspendAndResumeCount) {
-  Shared shared;
-  Thread thread(&stepUntilStopped, shared);
-  const std::vector<int32_t> counts = {
-      suspendThread(thread.handle()), suspendThread(thread.handle()),
-      resumeThread(thread.handle()),  resumeThread(thread.handle()),
-      resumeThread(thread.handle()),  resumeThread(thread.handle())};
-  EXPECT_EQ(counts, (std::vector<int32_t>{1, 2, 3, 2, 1, 0}));
-  EXPECT_TRUE(eventually([&] { return shared.steps > 0; }));
-  shared.stop = true;
-  EXPECT_TRUE(thread.ended());
+// Each call returns the suspension count before it; a suspended thread makes
+// no progress past its next safe point, nor starts the step a wake-up asks
+// for, until resumed.
+TEST(PlatformThread, SuspensionCountsAndHolds) {
+  for (ThreadRoutine routine : {&stepUntilStopped, &stepPerWake}) {
+    Shared shared;
+    Thread thread(routine, shared);
+    const std::vector<int32_t> counts = {
+        suspendThread(thread.handle()), suspendThread(thread.handle()),
+        resumeThread(thread.handle()), resumeThread(thread.handle()),
+        resumeThread(thread.handle())};
+    EXPECT_EQ(counts, (std::vector<int32_t>{1, 2, 3, 2, 1}));
+    std::this_thread::sleep_for(kSettle); // stepping, or waiting for its wake event
+    EXPECT_EQ(suspendThread(thread.handle()), 0);
+    setEvent(shared.wake);
+    std::this_thread::sleep_for(kSettle); // up to the next safe point
+    const int held = shared.steps;
+    EXPECT_TRUE(routine == &stepUntilStopped || held == 0) << "a step after the wake-up";
+    std::this_thread::sleep_for(kSettle);
+    EXPECT_EQ(shared.steps.load(), held);
+    EXPECT_EQ(resumeThread(thread.handle()), 1);
+    EXPECT_TRUE(eventually([&] { return shared.steps > held; }));
+    shared.stop = true;
+    setEvent(shared.wake);
+    EXPECT_TRUE(thread.ended());
+    EXPECT_EQ(thread.exitCode(), routine == &stepPerWake ? 2 : 1);
+  }
   EXPECT_EQ(resumeThread(nullptr), -1);
   EXPECT_EQ(suspendThread(nullptr), -1);
 }
 
-// A suspended thread makes no progress past its next safe point until it
-// is resumed.
-TEST(PlatformThread, SuspendedThreadHoldsUntilResumed) {
-  Shared shared;
-  Thread thread(&stepUntilStopped, shared);
-  resumeThread(thread.handle());
-  ASSERT_TRUE(eventually([&] { return shared.steps > 10; }));
-  EXPECT_EQ(suspendThread(thread.handle()), 0);
-  std::this_thread::sleep_for(kSettle); // up to the next safe point
-  const int held = shared.steps;
-  std::this_thread::sleep_for(kSettle);
-  EXPECT_EQ(shared.steps.load(), held);
-  EXPECT_EQ(resumeThread(thread.handle()), 1);
-  EXPECT_TRUE(eventually([&] { return shared.steps > held; }));
-  shared.stop = true;
-  EXPECT_TRUE(thread.ended());
-}
-
-// A worker suspended while it waits for work does not start the step that a
-// wake-up asks for until it is resumed; then it does, once.
-TEST(PlatformThread, SuspendedWorkerStartsNoStepUntilResumed) {
-  Shared shared;
-  Thread thread(&stepPerWake, shared);
-  shared.wake = createEvent(false, false);
-  resumeThread(thread.handle());
-  std::this_thread::sleep_for(kSettle); // waiting for its wake event
-  EXPECT_EQ(suspendThread(thread.handle()), 0);
-  setEvent(shared.wake);
-  std::this_thread::sleep_for(kSettle);
-  EXPECT_EQ(shared.steps.load(), 0);
-  resumeThread(thread.handle());
-  EXPECT_TRUE(eventually([&] { return shared.steps == 1; }));
-  shared.stop = true;
-  setEvent(shared.wake);
-  EXPECT_TRUE(thread.ended());
-  EXPECT_EQ(thread.exitCode(), 2);
-  closeHandle(shared.wake);
-}
-
-// Termination ends a thread wherever the library's threads can be: waiting
-// for work, suspended, not yet started. Its exit code is the one given; an
-// ended thread keeps its own.
+// Termination ends a thread wherever the library's threads can be, with the
+// code given; an ended thread keeps its own. Where termination is deferred,
+// the thread unwinds: a library lock it held is free afterwards. (Windows
+// makes no such promise; the library never terminates a holder there.)
 TEST(PlatformThread, TerminationEndsTheThreadWithTheGivenCode) {
-  struct Case {
-    const char* where;
-    ThreadRoutine routine;
-    bool resume;
-    bool suspendAfterwards;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, ThreadRoutine, bool, bool> cases[] = {
       {"waiting for work", &stepPerWake, true, false},
       {"suspended while waiting", &stepPerWake, true, true},
       {"never started", &stepPerWake, false, false},
       {"stepping", &stepUntilStopped, true, false},
+      {"holding a lock", &holdLockAtSafePoint, !tsk::test::kWindows, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& [where, routine, resume, suspend] : cases) {
     Shared shared;
-    shared.wake = createEvent(false, false);
-    Thread thread(c.routine, shared);
-    if (c.resume) {
+    Thread thread(routine, shared);
+    if (resume) {
       resumeThread(thread.handle());
       std::this_thread::sleep_for(kSettle);
     }
-    if (c.suspendAfterwards) {
+    if (suspend) {
       suspendThread(thread.handle());
     }
-    EXPECT_TRUE(terminateThread(thread.handle(), 0x8000)) << c.where;
-    EXPECT_TRUE(thread.ended()) << c.where;
-    EXPECT_EQ(thread.exitCode(), 0x8000) << c.where;
-    closeHandle(shared.wake);
+    EXPECT_TRUE(terminateThread(thread.handle(), 0x8000)) << where;
+    EXPECT_TRUE(thread.ended()) << where;
+    EXPECT_EQ(thread.exitCode(), 0x8000) << where;
+    EXPECT_TRUE(Background([&] { ScopedLock hold(shared.lock); }).ends()) << where;
   }
   Shared shared;
   Thread finished(&noteIdAndReturn7, shared);
@@ -207,41 +188,53 @@ TEST(PlatformThread, TerminationEndsTheThreadWithTheGivenCode) {
   EXPECT_FALSE(terminateThread(nullptr, 1));
 }
 
-// Where termination is deferred, the thread unwinds: a library lock that it
-// held is free afterwards. (Windows' TerminateThread gives no such promise;
-// the library never terminates a thread that holds a lock there.)
-TEST(PlatformThread, TerminationAtASafePointReleasesHeldLocks) {
-  if (tsk::test::kWindows) {
-    GTEST_SKIP() << "termination is immediate on Windows";
+// CriticalSection and the global g_debugLogLock: recursive holds that
+// another thread waits out level by level, a scoped hold that ends on every
+// way out, slots in the order ObtainLock, ReleaseLock.
+TEST(CriticalSection, RecursiveHoldsAndScopes) {
+  CriticalSection local;
+  for (tsk::Lock* lock :
+       {static_cast<tsk::Lock*>(&local), static_cast<tsk::Lock*>(&tsk::g_debugLogLock)}) {
+    lock->ObtainLock();
+    { ScopedLock again(*lock); }
+    lock->ObtainLock();
+    Background other([&] { ScopedLock hold(*lock); });
+    EXPECT_TRUE(other.blocked());
+    lock->ReleaseLock();
+    EXPECT_TRUE(other.blocked()) << "one level is still held";
+    lock->ReleaseLock();
+    EXPECT_TRUE(other.ends());
+    EXPECT_THROW(
+        {
+          ScopedLock hold(*lock);
+          throw std::runtime_error("leaving the scope");
+        },
+        std::runtime_error);
+    EXPECT_TRUE(Background([&] { ScopedLock hold(*lock); }).ends()) << "released by the throw";
   }
-  tsk::CriticalSection lock;
-  Shared shared;
-  shared.lock = &lock;
-  Thread thread(&holdLockAtSafePoint, shared);
-  resumeThread(thread.handle());
-  ASSERT_TRUE(eventually([&] { return shared.steps == 1; }));
-  terminateThread(thread.handle(), 5);
-  ASSERT_TRUE(thread.ended());
-  EXPECT_EQ(thread.exitCode(), 5);
-  tsk::test::Background other([&] { tsk::ScopedLock hold(lock); });
-  EXPECT_TRUE(other.ends()) << "the lock was left held";
+  using tsk::test::virtualSlot;
+  EXPECT_EQ(std::pair(virtualSlot(&tsk::Lock::ObtainLock), virtualSlot(&tsk::Lock::ReleaseLock)),
+            std::pair(0, 1));
 }
 
-// Thread ids differ between live threads; the process id and processor
-// count are plausible; a sleep lasts at least as long as asked.
-TEST(PlatformThread, IdentityAndSleep) {
-  uint32_t otherId = 0;
-  std::thread([&] { otherId = currentThreadId(); }).join();
-  EXPECT_NE(currentThreadId(), 0u);
-  EXPECT_NE(otherId, 0u);
-  EXPECT_NE(otherId, currentThreadId());
-  EXPECT_EQ(currentThreadId(), currentThreadId());
-  EXPECT_NE(currentProcessId(), 0u);
-  EXPECT_GE(processorCount(), 1u);
-  const auto start = std::chrono::steady_clock::now();
-  sleepMilliseconds(30);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(29));
-  safePoint(); // a thread the library did not start passes straight through
+// Threads counting under one lock lose no count and see each other's writes
+// (the thread sanitizer checks the ordering).
+TEST(CriticalSection, ExcludesConcurrentHolders) {
+  constexpr int kThreads = 4, kRounds = 20000;
+  CriticalSection lock;
+  long long counter = 0; // guarded by lock
+  {
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&] {
+        for (int i = 0; i < kRounds; ++i) {
+          ScopedLock hold(lock);
+          ++counter;
+        }
+      });
+    }
+  }
+  EXPECT_EQ(counter, kThreads * kRounds);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// RWLock and the rwlock_ functions, through the exported interface.
+// RWLock and the rwlock_ functions through the exported interface.
 #include "tskbase/rwlock.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,6 @@
 namespace {
 
 using tsk::test::Background;
-using tsk::test::eventually;
 
 constexpr int32_t kWriter = 0;
 constexpr int32_t kReader = 1;
@@ -32,25 +31,37 @@ private:
   RWLock* lock_ = nullptr;
 };
 
-// The flat functions take modes 0 and 1 only and refuse null handles, with
-// nothing claimed or released; a reader's release with no reader inside
-// fails.
-TEST(RWLock, FlatFunctionsCheckHandlesAndModes) {
+// Whether a writer gets in (and out) through `lock` now.
+bool writerEnters(RWLock* lock) {
+  return Background([&] {
+           rwlock_claim(lock, kWriter);
+           rwlock_release(lock, kWriter);
+         })
+      .ends();
+}
+
+// The flat functions take modes 0 and 1 only and refuse null handles,
+// claiming and releasing nothing; readers count claims, and a release with
+// no reader inside fails.
+TEST(RWLock, FlatFunctionsCheckHandlesModesAndCounts) {
   Handle lock;
   EXPECT_EQ(rwlock_create(nullptr), TSK_FAIL);
-  const std::vector<tsk_status> refused = {
-      rwlock_claim(nullptr, kReader), rwlock_release(nullptr, kReader),
-      rwlock_claim(lock.get(), 2),    rwlock_claim(lock.get(), -1),
-      rwlock_release(lock.get(), 2),  rwlock_release(lock.get(), kReader),
-      rwlock_destroy(nullptr)};
-  EXPECT_EQ(refused, std::vector<tsk_status>(refused.size(), TSK_FAIL));
-  // Nothing was claimed: a writer enters and leaves at once.
-  Background writer([&] {
-    rwlock_claim(lock.get(), kWriter);
-    rwlock_release(lock.get(), kWriter);
-  });
-  EXPECT_TRUE(writer.ends());
-
+  const std::vector<tsk_status> statuses = {rwlock_claim(nullptr, kReader),
+                                            rwlock_release(nullptr, kReader),
+                                            rwlock_claim(lock.get(), 2),
+                                            rwlock_claim(lock.get(), -1),
+                                            rwlock_release(lock.get(), 2),
+                                            rwlock_release(lock.get(), kReader),
+                                            rwlock_destroy(nullptr),
+                                            rwlock_claim(lock.get(), kReader),
+                                            rwlock_claim(lock.get(), kReader),
+                                            rwlock_release(lock.get(), kReader),
+                                            rwlock_release(lock.get(), kReader),
+                                            rwlock_release(lock.get(), kReader)};
+  EXPECT_EQ(statuses,
+            (std::vector<tsk_status>{TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL,
+                                     TSK_FAIL, TSK_OK, TSK_OK, TSK_OK, TSK_OK, TSK_FAIL}));
+  EXPECT_TRUE(writerEnters(lock.get()));
   RWLock* handle = nullptr;
   ASSERT_EQ(rwlock_create(&handle), TSK_OK);
   EXPECT_EQ(rwlock_destroy(&handle), TSK_OK);
@@ -58,25 +69,10 @@ TEST(RWLock, FlatFunctionsCheckHandlesAndModes) {
   EXPECT_EQ(rwlock_destroy(&handle), TSK_FAIL);
 }
 
-// Readers count claims: two claims need two releases, and a third release
-// fails; the writer then enters at once.
-TEST(RWLock, ReaderClaimsAndReleasesBalance) {
-  Handle lock;
-  const std::vector<tsk_status> statuses = {
-      rwlock_claim(lock.get(), kReader), rwlock_claim(lock.get(), kReader),
-      rwlock_release(lock.get(), kReader), rwlock_release(lock.get(), kReader),
-      rwlock_release(lock.get(), kReader)};
-  EXPECT_EQ(statuses, (std::vector<tsk_status>{TSK_OK, TSK_OK, TSK_OK, TSK_OK, TSK_FAIL}));
-  Background writer([&] {
-    rwlock_claim(lock.get(), kWriter);
-    rwlock_release(lock.get(), kWriter);
-  });
-  EXPECT_TRUE(writer.ends());
-}
-
-// While a reader holds the lock a writer waits, and a second reader enters
-// at once (readers are preferred); the writer enters when both have left.
-TEST(RWLock, WriterWaitsForReadersWhoMayStillEnter) {
+// While a reader is inside a writer waits and further readers enter at once
+// (readers are preferred); while a writer is inside readers wait, and enter
+// together after it.
+TEST(RWLock, ReadersShareAndWritersAreAlone) {
   Handle lock;
   rwlock_claim(lock.get(), kReader);
   std::atomic<bool> writing{false};
@@ -86,80 +82,62 @@ TEST(RWLock, WriterWaitsForReadersWhoMayStillEnter) {
     rwlock_release(lock.get(), kWriter);
   });
   EXPECT_TRUE(writer.blocked());
-  Background secondReader([&] {
+  Background([&] {
     rwlock_claim(lock.get(), kReader);
     EXPECT_FALSE(writing.load());
     rwlock_release(lock.get(), kReader);
-  });
-  EXPECT_TRUE(secondReader.ends());
+  }).ends();
   EXPECT_TRUE(writer.blocked());
   EXPECT_EQ(rwlock_release(lock.get(), kReader), TSK_OK);
-  EXPECT_TRUE(writer.ends());
-  EXPECT_TRUE(writing.load());
-}
+  EXPECT_TRUE(writer.ends() && writing);
 
-// While a writer holds the lock readers wait; after its release they are
-// inside together (each waits inside for the other).
-TEST(RWLock, ReadersWaitForTheWriterThenShare) {
-  Handle lock;
   rwlock_claim(lock.get(), kWriter);
   std::atomic<int> inside{0};
   auto reader = [&] {
     rwlock_claim(lock.get(), kReader);
     ++inside;
-    EXPECT_TRUE(eventually([&] { return inside.load() == 2; }));
+    EXPECT_TRUE(tsk::test::eventually([&] { return inside.load() == 2; }));
     rwlock_release(lock.get(), kReader);
   };
   Background first(reader), second(reader);
   EXPECT_TRUE(first.blocked() && second.blocked());
-  EXPECT_EQ(inside.load(), 0);
   EXPECT_EQ(rwlock_release(lock.get(), kWriter), TSK_OK);
   EXPECT_TRUE(first.ends() && second.ends());
 }
 
-// Virtual slots in the order destructor (two slots), Initialize, Claim,
-// Release, Cleanup.
-TEST(RWLock, VirtualSlotsKeepTheirOrder) {
-  using tsk::test::virtualSlot;
-  EXPECT_EQ((std::vector<int>{virtualSlot(&RWLock::Initialize), virtualSlot(&RWLock::Claim),
-                              virtualSlot(&RWLock::Release), virtualSlot(&RWLock::Cleanup)}),
-            (std::vector<int>{2, 3, 4, 5}));
-}
-
 // Two-phase setup: before Initialize and after Cleanup a claim returns at
-// once and a release fails; Initialize gives a working lock.
+// once and a release fails; without memory Initialize fails, leaving
+// nothing, and rwlock_create stores nothing. Slots in the order destructor
+// (two), Initialize, Claim, Release, Cleanup.
 TEST(RWLock, ClaimsNeedAnInitialisedLock) {
   RWLock lock;
   lock.Claim(kWriter);
   lock.Claim(kReader);
   EXPECT_EQ(lock.Release(kReader), 0x8000);
   EXPECT_EQ(lock.Release(kWriter), 0x8000);
-  ASSERT_EQ(lock.Initialize(), 0);
-  lock.Claim(kReader);
-  EXPECT_EQ(lock.Release(kReader), 0);
-  lock.Claim(kWriter);
-  EXPECT_EQ(lock.Release(kWriter), 0);
-  lock.Cleanup();
-  lock.Claim(kWriter);
-  EXPECT_EQ(lock.Release(kWriter), 0x8000);
-  ASSERT_EQ(lock.Initialize(), 0) << "initialised afresh after a cleanup";
-  lock.Claim(kWriter);
-  EXPECT_EQ(lock.Release(kWriter), 0);
-  lock.Cleanup();
-}
-
-// Without memory Initialize fails and leaves nothing behind; rwlock_create
-// then stores nothing.
-TEST(RWLock, InitializeFailsCleanlyWithoutMemory) {
+  for (int round = 0; round < 2; ++round) { // initialised afresh after a cleanup
+    ASSERT_EQ(lock.Initialize(), 0);
+    lock.Claim(kReader);
+    EXPECT_EQ(lock.Release(kReader), 0);
+    lock.Claim(kWriter);
+    EXPECT_EQ(lock.Release(kWriter), 0);
+    lock.Cleanup();
+    lock.Claim(kWriter);
+    EXPECT_EQ(lock.Release(kWriter), 0x8000);
+  }
   tsk::test::FailNthAllocation failing(1);
-  RWLock lock;
-  EXPECT_EQ(lock.Initialize(), 0x8000);
-  EXPECT_EQ(lock.Release(kReader), 0x8000);
+  RWLock starved;
+  EXPECT_EQ(starved.Initialize(), 0x8000);
+  EXPECT_EQ(starved.Release(kReader), 0x8000);
   tsk::testing::failNthAllocation(1);
   auto* untouched = reinterpret_cast<RWLock*>(0x1234);
   EXPECT_EQ(rwlock_create(&untouched), TSK_FAIL);
   EXPECT_EQ(untouched, reinterpret_cast<RWLock*>(0x1234));
   EXPECT_EQ(failing.leaked(), 0);
+  using tsk::test::virtualSlot;
+  EXPECT_EQ((std::vector<int>{virtualSlot(&RWLock::Initialize), virtualSlot(&RWLock::Claim),
+                              virtualSlot(&RWLock::Release), virtualSlot(&RWLock::Cleanup)}),
+            (std::vector<int>{2, 3, 4, 5}));
 }
 
 // Copies are one lock: a reader through a copy keeps out a writer through
@@ -189,17 +167,14 @@ TEST(RWLock, CopiesShareOneLock) {
   EXPECT_EQ(assigned.Release(kReader), 0x8000) << "closed for every copy";
 }
 
-// Readers enter and leave together, then come back as soon as a writer has
-// taken the lock; every writer must be alone, and no reader may be inside
-// with a writer. Readers leaving at the same moment once left the readers'
-// gate open with the data given to a writer, so that the readers coming back
-// walked through the open gate into the writer's hold.
+// Readers enter and leave together and come back as soon as a writer has
+// the lock; no writer may share it. Readers leaving at the same moment once
+// left the readers' gate open with the lock given to a writer.
 TEST(RWLock, WritersAreAloneUnderStress) {
   constexpr int kReaders = 2, kWriters = 2, kRounds = 20000;
   Handle lock;
-  std::atomic<int> readers{0}, writers{0}, writerEntries{0}, faults{0};
+  std::atomic<int> readers{0}, writers{0}, writerEntries{0}, faults{0}, arrivals{0};
   std::atomic<bool> readersDone{false};
-  std::atomic<int> arrivals{0};
   {
     std::vector<std::jthread> writerThreads;
     for (int w = 0; w < kWriters; ++w) {
@@ -222,8 +197,7 @@ TEST(RWLock, WritersAreAloneUnderStress) {
           rwlock_claim(lock.get(), kReader);
           readers.fetch_add(1);
           faults += writers.load() != 0;
-          // Meet the other readers inside and leave at the same instant.
-          arrivals.fetch_add(1);
+          arrivals.fetch_add(1); // meet the other readers, leave at the same instant
           while (arrivals.load() < (i + 1) * kReaders) {
             std::this_thread::yield();
           }

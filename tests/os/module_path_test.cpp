@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "child_process.h"
@@ -16,74 +17,55 @@ namespace {
 
 using tsk::test::WideString;
 
-constexpr tsk_wchar_t kSeparator = tsk::test::kWindows ? u'\\' : u'/';
-
-WideString wide(const char* ascii) { return tsk::test::toWide(ascii); }
-
+// The directory and the name share one buffer, the name after the
+// directory's terminator; a forced read switches buffers and keeps the old
+// text readable.
 TEST(ModulePath, SplitsTheExecutablesPathAtItsLastSeparator) {
   const std::filesystem::path self = tsk::test::executablePath();
   ASSERT_EQ(module_initializeModulePath(0), TSK_OK);
   const tsk_wchar_t* base = module_getBasePath();
   const tsk_wchar_t* name = module_getFileName();
-  ASSERT_NE(base, nullptr);
-  ASSERT_NE(name, nullptr);
+  ASSERT_TRUE(base != nullptr && name != nullptr);
   EXPECT_EQ(WideString(base), tsk::test::toWide(self.parent_path()));
   EXPECT_EQ(WideString(name), tsk::test::toWide(self.filename()));
-  // Directory and name share one buffer, the name after the directory's end.
   EXPECT_EQ(name, base + std::char_traits<tsk_wchar_t>::length(base) + 1);
-  EXPECT_EQ(module_getBasePath(), base);
-}
-
-TEST(ModulePath, AForcedReadSwitchesBuffersAndKeepsTheOldText) {
-  const WideString before = module_getBasePath();
-  const tsk_wchar_t* old = module_getBasePath();
   ASSERT_EQ(module_initializeModulePath(1), TSK_OK);
-  const tsk_wchar_t* now = module_getBasePath();
-  EXPECT_NE(now, old);
-  EXPECT_EQ(WideString(now), before);
-  EXPECT_EQ(WideString(old), before);
+  EXPECT_NE(module_getBasePath(), base);
+  EXPECT_EQ(WideString(module_getBasePath()), WideString(base));
 }
 
+// Base path, subdirectory and file name, each joined by one separator. Every
+// stage needs room for one character beyond its terminator; without room
+// nothing is written.
 TEST(ModulePath, ComposesBasePathSubdirectoryAndFileName) {
   const WideString base = module_getBasePath();
-  const WideString sep(1, kSeparator);
-  struct Case {
-    const char* fileName;
-    const char* subdirectory;
-    WideString expected;
+  const WideString sep(1, tsk::test::kWindows ? u'\\' : u'/');
+  const auto wide = [](const char* ascii) {
+    return ascii ? tsk::test::toWide(ascii) : WideString();
   };
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, WideString> cases[] = {
       {"cfg.ini", "conf", base + sep + wide("conf") + sep + wide("cfg.ini")},
       {"cfg.ini", nullptr, base + sep + wide("cfg.ini")},
       {nullptr, nullptr, base},
       {nullptr, "conf", base + sep + wide("conf")},
-      // A part that ends in the separator gets no second one.
       {"cfg.ini", tsk::test::kWindows ? "conf\\" : "conf/",
        base + sep + wide("conf") + sep + wide("cfg.ini")},
   };
-  for (const Case& c : cases) {
-    const WideString fileName = c.fileName ? wide(c.fileName) : WideString();
-    const WideString subdirectory = c.subdirectory ? wide(c.subdirectory) : WideString();
-    const tsk_wchar_t* fileArg = c.fileName ? fileName.c_str() : nullptr;
-    const tsk_wchar_t* subArg = c.subdirectory ? subdirectory.c_str() : nullptr;
-    const auto length = static_cast<uint32_t>(c.expected.size());
-
-    // Every stage needs room for one character beyond its terminator.
+  for (const auto& [file, subdirectory, expected] : cases) {
+    const WideString fileName = wide(file), subName = wide(subdirectory);
+    const tsk_wchar_t* fileArg = file ? fileName.c_str() : nullptr;
+    const tsk_wchar_t* subArg = subdirectory ? subName.c_str() : nullptr;
+    const auto length = static_cast<uint32_t>(expected.size());
     std::vector<tsk_wchar_t> out(length + 2, u'#');
     EXPECT_EQ(module_setFilePath(out.data(), length + 1, fileArg, subArg), 0u) << length;
     EXPECT_EQ(module_setFilePath(out.data(), length + 2, fileArg, subArg), length);
-    EXPECT_EQ(WideString(out.data()), c.expected);
+    EXPECT_EQ(WideString(out.data()), expected);
   }
-
-  // An empty part still gets its separator.
-  std::vector<tsk_wchar_t> out(base.size() + 8);
-  EXPECT_EQ(
-      module_setFilePath(out.data(), static_cast<uint32_t>(out.size()), wide("").c_str(), nullptr),
-      base.size() + 1);
-  EXPECT_EQ(WideString(out.data()), base + sep);
-}
-
-TEST(ModulePath, RefusesNoRoomWithoutWriting) {
+  std::vector<tsk_wchar_t> room(base.size() + 8);
+  EXPECT_EQ(module_setFilePath(room.data(), uint32_t(room.size()), wide("").c_str(), nullptr),
+            base.size() + 1)
+      << "an empty name still gets its separator";
+  EXPECT_EQ(WideString(room.data()), base + sep);
   tsk_wchar_t out[4] = {u'#', u'#', u'#', u'#'};
   EXPECT_EQ(module_setFilePath(out, 0, wide("a").c_str(), nullptr), 0u);
   EXPECT_EQ(module_setFilePath(out, 2, nullptr, nullptr), 0u);

@@ -1,22 +1,6 @@
-// The other process of the operating-system tests. Started by them with one
-// of these command lines, it reports on its standard output:
-//
-//   os_test_helper lock shared|exclusive TIMEOUT DATA_PATH
-//       Takes the lock file of DATA_PATH with FileLock::Create and prints
-//       "locked" or "failed". A holder keeps the lock until a line or the end
-//       of its input arrives, then closes it. Exit code 0 when it held the
-//       lock, 1 when not.
-//   os_test_helper module-path
-//       Makes the process's first module_ calls from several threads at once
-//       and prints "ok" when every thread got the same complete path, the
-//       executable's own. Exit code 0 then, 1 otherwise.
-//   os_test_helper registry-writer KEY WRITER COUNT
-//       Opens HKEY_CURRENT_USER\KEY for writing and writes COUNT values
-//       "wWRITER-I" (registryPattern of WRITER and I), each also as "shared",
-//       reading back its own value and the shared one, which another writer
-//       may have replaced, but never with a torn value. Prints "ok" or what
-//       went wrong; exit code 0 or 1. With COUNT 0 it writes until it is
-//       killed and prints I after each value is committed.
+// The other process of the operating-system tests; see main for the
+// command lines. It reports on its standard output, one line at a time, and
+// exits with 0 when all went well.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +26,8 @@ void say(const char* line) {
   std::fflush(stdout);
 }
 
+// Takes the lock file of `data` and prints "locked" or "failed"; a holder
+// keeps it until a line or the end of its input arrives.
 int holdLock(const std::string& type, int32_t timeout, const std::filesystem::path& data) {
   FileLock lock;
   const auto lockType =
@@ -62,6 +48,8 @@ struct Seen {
   const tsk_wchar_t* name = nullptr;
 };
 
+// The process's first module_ calls, from several threads at once: "ok" when
+// every thread got the same complete path, the executable's own.
 int raceFirstModuleCalls() {
   constexpr int kThreads = 8;
   std::atomic<int> ready{0};
@@ -91,6 +79,9 @@ int raceFirstModuleCalls() {
   return 0;
 }
 
+// Writes `count` values (without end with 0, printing the index of each
+// committed one) named for this writer and index, each also as "shared",
+// and reads back its own and the shared one, never to be torn.
 int writeRegistry(const std::string& key, uint32_t writer, uint32_t count) {
   const CRegSettings settings(0, TSK_HKEY_CURRENT_USER, tsk::test::toWide(key).c_str());
   for (uint32_t i = 0; count == 0 || i < count; ++i) {

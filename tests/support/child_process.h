@@ -33,11 +33,9 @@ public:
   }
   // Ends a child that is still running at once.
   ~ChildProcess() {
-    if (running_) {
-      kill();
-    }
-    closeInput();
-    closeOutput();
+    kill();
+    closePipe(input_);
+    closePipe(output_);
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -61,7 +59,7 @@ public:
   void writeLine(const std::string& line) { writeAll(line + "\n"); }
 
   // Closes the child's input: it reads the end of it.
-  void closeInput();
+  void closeInput() { closePipe(input_); }
 
   // Ends the child at once, as a crash would (SIGKILL, TerminateProcess),
   // and waits for its end.
@@ -71,21 +69,26 @@ public:
   int wait();
 
 private:
+#if defined(_WIN32)
+  using Pipe = HANDLE;
+  static constexpr Pipe kClosed = nullptr;
+#else
+  using Pipe = int;
+  static constexpr Pipe kClosed = -1;
+#endif
+  static void closePipe(Pipe& pipe);
   void start(const std::filesystem::path& program, const std::vector<std::string>& arguments);
-  void closeOutput();
   bool readByte(char* c);
   void writeAll(const std::string& text);
 
   bool running_ = false;
   int exitCode_ = -1;
+  Pipe input_ = kClosed;
+  Pipe output_ = kClosed;
 #if defined(_WIN32)
   HANDLE process_ = nullptr;
-  HANDLE input_ = nullptr;
-  HANDLE output_ = nullptr;
 #else
   pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
 #endif
 };
 
@@ -127,17 +130,10 @@ inline void ChildProcess::start(const std::filesystem::path& program,
   }
 }
 
-inline void ChildProcess::closeInput() {
-  if (input_ != nullptr) {
-    CloseHandle(input_);
-    input_ = nullptr;
-  }
-}
-
-inline void ChildProcess::closeOutput() {
-  if (output_ != nullptr) {
-    CloseHandle(output_);
-    output_ = nullptr;
+inline void ChildProcess::closePipe(Pipe& pipe) {
+  if (pipe != kClosed) {
+    CloseHandle(pipe);
+    pipe = kClosed;
   }
 }
 
@@ -208,17 +204,10 @@ inline void ChildProcess::start(const std::filesystem::path& program,
   output_ = fromChild[0];
 }
 
-inline void ChildProcess::closeInput() {
-  if (input_ >= 0) {
-    close(input_);
-    input_ = -1;
-  }
-}
-
-inline void ChildProcess::closeOutput() {
-  if (output_ >= 0) {
-    close(output_);
-    output_ = -1;
+inline void ChildProcess::closePipe(Pipe& pipe) {
+  if (pipe != kClosed) {
+    close(pipe);
+    pipe = kClosed;
   }
 }
 

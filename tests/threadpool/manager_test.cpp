@@ -54,8 +54,9 @@ bool allIdleEventually(Manager* manager) {
 
 // One manager for every caller, also when the first callers race; freeing
 // it returns without waiting for the monitor's ten-minute sleep and clears
-// the variable. Kept copies of the handle, and null arguments, are refused
-// everywhere without other effects (and never read).
+// the variable. Kept copies of the handle and null arguments are refused
+// everywhere without other effects. When memory runs out, no manager and
+// nothing left behind.
 TEST(Manager, OneInstanceUntilFreed) {
   std::vector<Manager*> seen(4);
   std::vector<std::thread> callers;
@@ -86,6 +87,15 @@ TEST(Manager, OneInstanceUntilFreed) {
   }
   EXPECT_EQ(threadpoolMan_free(nullptr) | threadpoolMan_getPoolCount(seen[0], nullptr), TSK_FAIL);
   EXPECT_EQ(g_runs, 0);
+  const int64_t allocations = countAllocations([] {
+    Manager* made = threadpoolMan_new();
+    threadpoolMan_free(&made);
+  });
+  for (const int64_t failing : {int64_t{1}, int64_t{2}, allocations / 2, allocations}) {
+    FailNthAllocation failure(failing);
+    EXPECT_EQ(threadpoolMan_new(), nullptr) << "memory ran out at " << failing;
+    EXPECT_EQ(failure.leaked(), 0) << failing;
+  }
 }
 
 // The default pool grows to 100 workers running at once and refuses a 101st
@@ -231,20 +241,6 @@ TEST(Manager, MonitorRetiresIdleWorkers) {
   EXPECT_EQ(threadpoolMan_free(&manager), TSK_OK);
 }
 
-// When memory runs out while the manager is made, threadpoolMan_new gives
-// null and leaves nothing behind.
-TEST(Manager, NullWhenMemoryRunsOut) {
-  const int64_t allocations = countAllocations([] {
-    Manager* manager = threadpoolMan_new();
-    threadpoolMan_free(&manager);
-  });
-  for (const int64_t failing : {int64_t{1}, int64_t{2}, allocations / 2, allocations}) {
-    FailNthAllocation failure(failing);
-    EXPECT_EQ(threadpoolMan_new(), nullptr) << failing;
-    EXPECT_EQ(failure.leaked(), 0) << failing;
-  }
-}
-
 // The calling thread's name as the system shows it (Linux), or "?".
 std::string shownName() {
   char name[16] = "?";
@@ -258,10 +254,8 @@ std::string shownName() {
 // (Windows tells a name only to a debugger, or as a description where the
 // system has them: there the call must just return.)
 TEST(ThreadName, NamesTheCallingThread) {
-  const std::pair<const char*, std::string> names[] = {{"worker", "worker"},
-                                                       {"123456789", "123456789"},
-                                                       {"monitoring-13", "monitorin"},
-                                                       {nullptr, "before"}};
+  const std::pair<const char*, std::string> names[] = {
+      {"123456789", "123456789"}, {"monitoring-13", "monitorin"}, {nullptr, "before"}};
   for (const auto& [name, shown] : names) {
     std::string seen;
     std::thread([&, name = name] {

@@ -186,7 +186,10 @@ std::vector<int32_t> statesOf(ThreadPool& pool) {
 TEST(Pool, BatchOperationsOnAllAndRemoval) {
   const std::tuple<int32_t, int32_t, uint32_t> batches[] = {{0, 5, 0}, {3, 5, 5}, {2, 9, 4}};
   for (const auto& [minimum, maximum, size] : batches) {
-    EXPECT_EQ(ThreadPool(TSK_W("batch"), maximum, minimum).GetSize(), size);
+    ThreadPool batch(TSK_W("batch"), maximum, minimum);
+    EXPECT_EQ(batch.GetSize(), size);
+    Thread* added = nullptr;
+    EXPECT_EQ(batch.AddThread(&added), size < uint32_t(maximum) ? TSK_OK : TSK_FAIL) << maximum;
   }
   ThreadPool pool(TSK_W("all"), 10, 3);
   std::vector<Thread*> workers;
