@@ -17,7 +17,6 @@ namespace {
 
 using tsk::test::FailNthAllocation;
 using Strings = std::vector<std::string>;
-using WString = std::basic_string<tsk_wchar_t>;
 
 // A narrow string array, made as a copy of `members`, that releases itself.
 // "<null>" stands for a null member.
