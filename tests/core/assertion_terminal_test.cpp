@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -124,29 +125,19 @@ TEST_F(AssertTerminal, RawTerminalIsAskedInLineModeAndRestored) {
   EXPECT_TRUE(run(&failInRawMode, "a\r").aborted);
 }
 
-// A background job does not own the terminal: it is not asked, and does not
-// stop on touching the terminal; the report goes to the error stream and the
-// process aborts.
-TEST_F(AssertTerminal, BackgroundJobReportsOnTheErrorStream) {
-  const TerminalRun result = tsk::test::runOnTerminal(&failInBoxMode, "", "", Job::kBackground);
-  ASSERT_TRUE(result.ran) << "no pseudo-terminal";
-  EXPECT_FALSE(result.stopped) << result.output;
-  EXPECT_TRUE(result.aborted) << result.output;
-  for (const char* text : {"TSK Assert Failure", "Expression: h"}) {
-    EXPECT_TRUE(shows(result, text)) << text << " in " << result.output;
-  }
-  EXPECT_FALSE(shows(result, kPrompt)) << result.output;
-  EXPECT_FALSE(shows(result, "returned")) << result.output;
-}
-
 // A console program reports on the error stream without asking, and stays a
-// console program after losing its terminal.
-TEST_F(AssertTerminal, ConsoleProgramReportsOnTheErrorStream) {
-  for (const auto& [body, report] :
-       {std::pair{&failInDefaultMode, "Assertion failed: i, file i.src, line 7"},
-        {&failAfterLosingTheTerminal, "Assertion failed: second, file j.src, line 9"}}) {
-    const TerminalRun result = run(body, "");
-    EXPECT_TRUE(result.aborted);
+// console program after losing its terminal. A background job does not own
+// the terminal: it is not asked, and does not stop on touching the terminal;
+// the report goes to the error stream and the process aborts.
+TEST_F(AssertTerminal, ConsoleProgramsAndBackgroundJobsReportOnTheErrorStream) {
+  for (const auto& [body, job, report] :
+       {std::tuple{&failInDefaultMode, Job::kForeground, "Assertion failed: i, file i.src, line 7"},
+        {&failAfterLosingTheTerminal, Job::kForeground,
+         "Assertion failed: second, file j.src, line 9"},
+        {&failInBoxMode, Job::kBackground, "Expression: h"}}) {
+    const TerminalRun result = tsk::test::runOnTerminal(body, "", "", job);
+    ASSERT_TRUE(result.ran) << "no pseudo-terminal";
+    EXPECT_TRUE(result.aborted) << result.output;
     EXPECT_TRUE(shows(result, report)) << result.output;
     EXPECT_FALSE(shows(result, kPrompt)) << result.output;
   }

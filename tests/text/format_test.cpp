@@ -106,25 +106,21 @@ TEST(Format, NumberCornersComeOutTheSameOnEveryPlatform) {
   };
   const std::vector<Row> rows = {
       // # with o makes the first digit 0, also for 0 under precision 0.
-      {"%#.0llo", 0LL, "0"},
-      {"%#5.0llo", 0LL, "    0"},
-      {"%#llo", 8LL, "010"},
-      {"%#.3llo", 8LL, "010"},
       // Precision 0 writes no digit for 0; the sign flags still apply.
+      {"%#.0llo|%#5.0llo|%#llx|%#08llx|%#-6llX|", 0LL, "0|    0|0|00000000|0     |"},
+      {"%#llo|%#.3llo", 8LL, "010|010"},
       {"[%.0lld|%3.0lld|%+.0lld|% .0lld|%#.0llx]", 0LL, "[|   |+| |]"},
-      {"%#llx|%#08llx|%#-6llX|", 0LL, "0|00000000|0     |"},
       {"%#08llx", 255LL, "0x0000ff"},
       // The sign flags belong to signed conversions only.
-      {"[% llu|%+llu|% 4llx]", 5LL, "[5|5|   5]"},
+      {"[% llu|%+llu|% 4llx|%+ lld]", 5LL, "[5|5|   5|+5]"},
       // A precision turns the 0 flag off; - wins over 0; + wins over space.
       {"[%08.3lld|%-08lld|%+ lld]", -5LL, "[    -005|-5      |-5]"},
-      {"%+ lld", 5LL, "+5"},
       {"%lld|%llu|%llo", -1LL, "-1|18446744073709551615|1777777777777777777777"},
       {"%lld", LLONG_MIN, "-9223372036854775808"},
       // NaN: no sign of its own, the flags' sign, spaces for padding.
-      {"%f|%e|%g|%a", runtimeNaN, "nan|nan|nan|nan"},
+      {"[%f|%e|%g|%a|%+f|% g|%08.2f|%-6e|%#a]", runtimeNaN,
+       "[nan|nan|nan|nan|+nan| nan|     nan|nan   |nan]"},
       {"%F|%E|%G|%A", -nan, "NAN|NAN|NAN|NAN"},
-      {"[%+f|% g|%08.2f|%-6e|%#a]", runtimeNaN, "[+nan| nan|     nan|nan   |nan]"},
       {"[%f|%+F|%08g|% e|%#.0f]", -inf, "[-inf|-INF|    -inf|-inf|-inf]"},
       {"[%f|%+F|% A]", inf, "[inf|+INF| INF]"},
       {"[%f|%g|%e|%a|%+.0f]", -0.0, "[-0.000000|-0|-0.000000e+00|-0x0p+0|-0]"},
@@ -133,14 +129,14 @@ TEST(Format, NumberCornersComeOutTheSameOnEveryPlatform) {
       {"[%.0f|%.0e]", 1.5, "[2|2e+00]"},
       {"[%.0f|%.0e|%.2e]", 2.5, "[2|2e+00|2.50e+00]"},
       {"%.2f|%.1f", 1.125, "1.12|1.1"},
-      {"%.1a", 0x1.08p0, "0x1.0p+0"},
+      {"%.1a|%.2a", 0x1.08p0, "0x1.0p+0|0x1.08p+0"},
       {"%.1a", 0x1.18p0, "0x1.2p+0"},
       {"%.1f", 0.05, "0.1"}, // 0.05 is a little more than a half-tenth
       // %g: the exponent after rounding chooses the style; # keeps zeros.
       {"%#.2g", 99.5, "1.0e+02"},
       {"%#g|%g", 999999.5, "1.00000e+06|1e+06"},
       {"%12.13g|%-12.13g|", 1e6, "     1000000|1000000     |"},
-      {"%g|%g", 100000.0, "100000|100000"},
+      {"%g", 100000.0, "100000"},
       {"%.3g|%g", 0.0001234, "0.000123|0.0001234"},
       {"%g|%G", 0.00001234, "1.234e-05|1.234E-05"},
       {"%#.0f|%#.0e|%#.1g|%#.0a", 2.0, "2.|2.e+00|2.|0x1.p+1"},
@@ -159,10 +155,11 @@ TEST(Format, NumberCornersComeOutTheSameOnEveryPlatform) {
   for (const Row& row : rows) {
     char narrow[128];
     tsk_wchar_t wide[128];
-    // Each conversion of a row takes the same value (at most five of them).
+    // Each conversion of a row takes the same value (at most nine of them).
     const auto format = [&](auto v) {
-      return std::pair{formatBounded(narrow, 128, row.format, v, v, v, v, v),
-                       formatBounded(wide, 128, widen(row.format).c_str(), v, v, v, v, v)};
+      return std::pair{
+          formatBounded(narrow, 128, row.format, v, v, v, v, v, v, v, v, v),
+          formatBounded(wide, 128, widen(row.format).c_str(), v, v, v, v, v, v, v, v, v)};
     };
     const auto [n, w] = std::visit(format, row.value);
     const std::string expected = row.expected;

@@ -1,3 +1,5 @@
+// The stringArray_ family. Each operation is one template over the character
+// type, so the narrow names stand for the wide ones.
 #include "tskbase/string_array.h"
 #include "tskbase/strings.h"
 
@@ -14,7 +16,6 @@ namespace {
 
 using tsk::test::FailNthAllocation;
 using Strings = std::vector<std::string>;
-using WString = std::basic_string<tsk_wchar_t>;
 
 // A narrow string array, made as a copy of `members`, that releases itself.
 // "<null>" stands for a null member.
@@ -131,26 +132,6 @@ TEST(StringArray, RemovalsCompact) {
   expect(blanks, {"a", "b"}, 3);
   string_freeA(empty); // still ours: had it been released, this would be a double free
   EXPECT_EQ(stringArray_removeNullsA(nullptr, &blanks.count), TSK_FAIL);
-}
-
-TEST(StringArray, WideFormsCompareUnitByUnit) {
-  tsk_wchar_t** items = nullptr;
-  uint32_t count = 0;
-  for (const tsk_wchar_t* s : {TSK_W("\u00e9t\u00e9"), TSK_W("\u00e9t\u00e9"), TSK_W("Apple")}) {
-    ASSERT_EQ(stringArray_addMemberCopyW(&items, &count, s), TSK_OK);
-  }
-  uint32_t index = 0;
-  EXPECT_EQ(stringArray_findMemberW(items, count, TSK_W("apple"), &index), TSK_FAIL);
-  ASSERT_EQ(stringArray_removeDuplicatesW(items, &count), TSK_OK);
-  EXPECT_EQ(count, 2u);
-  ASSERT_EQ(stringArray_deleteMemberW(&items, &count, TSK_W("\u00e9t\u00e9")), TSK_OK);
-  ASSERT_EQ(count, 1u);
-  ASSERT_EQ(stringArray_toUpperW(items, count), TSK_OK);
-  EXPECT_EQ(WString(items[0]), TSK_W("APPLE"));
-  ASSERT_EQ(stringArray_toLowerW(items, count), TSK_OK);
-  EXPECT_EQ(WString(items[0]), TSK_W("apple"));
-  ASSERT_EQ(stringArray_destroyW(&items, &count), TSK_OK);
-  EXPECT_TRUE(items == nullptr && count == 0);
 }
 
 // The arrays are caller-held pairs that may alias; no form of aliasing may
