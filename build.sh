@@ -148,6 +148,7 @@ run_tests() {
   fuzz_preset linux-fuzz
   log "Summary"
   printf '%s\n' "${SUMMARY[@]}"
+  tests/line_ratio.sh
   echo "total: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
   [ "$TOTAL_FAILED" -eq 0 ]
 }
@@ -171,6 +172,11 @@ run_bench() {
   for bench in build/release/bin/*_bench; do
     "$bench" --benchmark_min_time=0.2
   done
+  # The formatter beside msvcrt's: the DLL under Wine.
+  build_preset windows
+  log "Format benchmark (Windows, under Wine)"
+  build/windows/wine-run.sh build/windows/bin/format_bench.exe
+  stop_wine
 }
 
 # Release builds of both platforms and their packages: the Debian packages

@@ -29,7 +29,10 @@ std::string ascii(const tsk_wchar_t* text) {
 
 } // namespace demo
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    return demo::crossProcessLockChild(argc, argv);
+  }
   std::printf("tskbase demo, version %s\n", TSKBASE_VERSION);
   demo::packedBuffers();
   demo::paddedAndAllocated();
@@ -44,5 +47,7 @@ int main() {
   demo::parseTables();
   demo::commandLine();
   demo::locks();
+  demo::crossProcessLocks();
+  demo::threadPools();
   return 0;
 }

@@ -26,12 +26,17 @@ void stackStrings();
 void paddedAndAllocated();
 void guids();
 void locks();
+void crossProcessLocks();
+// The second process of crossProcessLocks(): the demo started with the
+// arguments "--take-turns mutex|iplock NAME FILE". Returns the exit code.
+int crossProcessLockChild(int argc, char** argv);
 void modulePathAndLockFiles();
 void recycleBin();
 void registrySettings();
 void referenceCounting();
 void stringConversion();
 void strings();
+void threadPools();
 
 } // namespace demo
 

@@ -1,5 +1,5 @@
 // Random bytes and random UTF-16 units through every conversion and through
-// the formatter's text arguments; random number conversions against glibc. Checks that nothing
+// the formatter's text arguments; random formats against glibc. Checks that nothing
 // writes out of bounds (the sanitizers watch every buffer, each allocated at its exact size), that
 // well-formed text round-trips exactly, and that every result is terminated within its capacity.
 //
@@ -8,6 +8,8 @@
 #include "tskbase/stringcnv.h"
 
 #include "text/format.h"
+
+#include "random_format.h"
 
 #include <algorithm>
 #include <clocale>
@@ -281,56 +283,36 @@ void formatter(const std::string& narrow, const WString& wide, size_t capacity, 
 
 } // namespace
 
-// One number conversion built from input bytes (flags, width, precision,
-// type, value), formatted narrow and wide by the library and by glibc,
-// which serves as the model. Not where glibc is no model: a NaN (glibc
-// shows its sign bit), and # with %g (glibc loses the zero that a rounding
-// carry brings: "%#.2g" of 99.5 gives "1.e+02").
-void numbers(const uint8_t* data, size_t size) {
-  if (size < 12) {
-    return;
-  }
-  std::string conversion = "%";
-  for (int i = 0; i < 5; ++i) {
-    if ((data[0] >> i) & 1) {
-      conversion += "-+ #0"[i];
-    }
-  }
-  if ((data[1] & 0x80) != 0) {
-    conversion += std::to_string(data[1] & 0x3F);
-  }
-  if ((data[2] & 0x80) != 0) {
-    // Now and then past a double's last digit.
-    const int precision = (data[2] & 0x40) != 0 ? 1000 + (data[2] & 0x3F) : data[2] & 0x3F;
-    conversion += "." + std::to_string(precision);
-  }
-  const char type = "diouxXeEfFgGaA"[data[3] % 14];
-  uint64_t bits = 0;
-  std::memcpy(&bits, data + 4, sizeof bits);
-  char ours[4096], model[4096];
-  tsk_wchar_t wide[4096];
-  int n = 0, w = 0, m = 0;
-  if (std::strchr("diouxX", type) != nullptr) {
-    conversion += "ll";
-    conversion += type;
-    const auto value = static_cast<long long>(bits);
-    n = tsk::text::formatBounded(ours, sizeof ours, conversion.c_str(), value);
-    w = tsk::text::formatBounded(wide, 4096, widen(conversion).c_str(), value);
-    m = std::snprintf(model, sizeof model, conversion.c_str(), value);
-  } else {
-    conversion += type;
-    double value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    if (value != value || ((data[0] & 8) != 0 && (type == 'g' || type == 'G'))) {
-      return;
-    }
-    n = tsk::text::formatBounded(ours, sizeof ours, conversion.c_str(), value);
-    w = tsk::text::formatBounded(wide, 4096, widen(conversion).c_str(), value);
-    m = std::snprintf(model, sizeof model, conversion.c_str(), value);
-  }
+// A random format (literal runs and three conversions with flags, widths,
+// precisions and size prefixes) built from the input bytes, formatted narrow
+// and wide by the library and by glibc, which serves as the model: the same
+// text and length, and with a short room the room's worth of it.
+void formats(const uint8_t* data, size_t size) {
+  size_t i = 0;
+  const auto next = [&] { return i < size ? data[i++] : uint8_t{0}; };
+  const tsk::test::RandomFormat f = tsk::test::randomFormat(next, tsk::test::FormatModel::kGlibc);
+  const WString wideFormat = widen(f.wide);
+  std::vector<char> model(4096), ours(4096);
+  std::vector<tsk_wchar_t> wide(4096);
+  const auto call = [&](auto format) { return tsk::test::applyFormatArguments(format, f.args); };
+  const int m =
+      call([&](auto... a) { return std::snprintf(model.data(), 4096, f.narrow.c_str(), a...); });
+  const int n = call([&](auto... a) {
+    return tsk::text::formatBounded(ours.data(), 4096, f.narrow.c_str(), a...);
+  });
+  const int w = call([&](auto... a) {
+    return tsk::text::formatBounded(wide.data(), 4096, wideFormat.c_str(), a...);
+  });
   CHECK(m >= 0 && n == m && w == m);
-  CHECK(std::memcmp(ours, model, static_cast<size_t>(m) + 1) == 0);
-  CHECK(WString(wide, static_cast<size_t>(w)) == widen(model));
+  CHECK(std::memcmp(ours.data(), model.data(), static_cast<size_t>(m) + 1) == 0);
+  CHECK(WString(wide.data(), static_cast<size_t>(w)) == widen(model.data()));
+  // A room of exactly the asked size, so that the sanitizer sees a write past it.
+  const size_t room = next() % static_cast<size_t>(m + 2);
+  std::unique_ptr<char[]> cut(new char[room == 0 ? 1 : room]);
+  const int c = call(
+      [&](auto... a) { return tsk::text::formatBounded(cut.get(), room, f.narrow.c_str(), a...); });
+  CHECK(c == (m <= static_cast<int>(room) ? m : -1));
+  CHECK(std::memcmp(cut.get(), model.data(), std::min(room, static_cast<size_t>(m))) == 0);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -363,7 +345,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bufferForms(narrow, wide, capacity);
   arrayForms(narrow, wide);
   formatter(narrow, wide, capacity, (control & 0x40) != 0 ? static_cast<int>(capacity) : -1);
-  numbers(data, size);
+  formats(data, size);
 
   if (latin1) {
     std::setlocale(LC_ALL, "C");

@@ -75,7 +75,7 @@ typedef struct tsk_systemtime {
 } tsk_systemtime;
 
 /* The recycle bin. On Windows it is the shell's. Elsewhere it is the home
- * trash of the freedesktop.org trash specification ($XDG_DATA_HOME/Trash,
+ * trash of freedesktop.org desktops ($XDG_DATA_HOME/Trash,
  * ~/.local/share/Trash when that is unset), which desktop file managers,
  * gio and trash-cli share: each item is files/NAME with info/NAME.trashinfo
  * holding its original path and its deletion time in local time.

@@ -1,7 +1,9 @@
 // Synchronisation objects of the operating system: the recursive
 // process-local lock behind every critical section of the library, and the
-// kernel objects that are reached through handles (events, mutexes, and the
-// thread handles of platform/thread.h), with the waits on them.
+// kernel objects that are reached through handles (events, mutexes, shared
+// memory, and the thread handles of platform/thread.h), unnamed or named
+// machine-wide, with the waits on them and the security attributes of the
+// named ones.
 //
 // On Windows these are the real critical sections, CreateEventW,
 // CreateMutexW, WaitForSingleObject and WaitForMultipleObjects. Elsewhere
@@ -21,7 +23,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tskbase/common.h"
+
+// SECURITY_ATTRIBUTES of windows.h, which this header does not include.
+struct _SECURITY_ATTRIBUTES;
+
 namespace tsk::platform {
+
+using SecurityAttributes = ::_SECURITY_ATTRIBUTES;
 
 // ---- Recursive process-local lock --------------------------------------
 //
@@ -102,13 +111,68 @@ WaitResult waitForAll(const Handle* objects, size_t count, uint32_t milliseconds
 
 // ---- Named machine-wide objects ------------------------------------------
 //
-// Reserved for the cross-process locks: named events and mutexes shared by
-// every process of the machine that uses the same name (an existing object
-// keeps its state), named shared memory of a fixed size that is zero when
-// first created and lives while any process holds it, and the security
-// attributes that open such objects to every user. They will be declared
-// here, return the same Handle type, and be waited on and closed with the
-// functions above.
+// Events, mutexes and shared memory that every process of the machine finds
+// by name: the first create makes the object, later creates (in any process)
+// open it with its current state. An object lives while a handle to it is
+// open in some process (a process that ended counts as having closed its
+// handles); then the name is free and the next create starts afresh. The
+// three kinds share one namespace: a create that names an object of another
+// kind fails. Names are case-sensitive UTF-16; outside Windows a name has at
+// most kMaxObjectName units, and Windows refuses a '\' in it.
+//
+// On Windows these are CreateEventW, CreateMutexW and CreateFileMappingW
+// with the caller's security attributes. Elsewhere each object is a file in
+// /dev/shm whose name is "tskbase." and the escaped object name (see
+// posix/shared_file.h), readable and writable by every user whatever the
+// umask; security attributes are accepted there and ignored. Handles are not
+// carried across fork(): a child opens the objects it needs by name.
+
+inline constexpr size_t kMaxObjectName = 260;
+
+// Another handle to the object behind `object`, closed on its own; null on
+// failure. For every kind of handle, threads included.
+Handle duplicateHandle(Handle object);
+
+// An event as createEvent makes it, found by `name`; `initiallySignalled`
+// counts only when this call makes the event. A null or empty name makes an
+// unnamed event.
+Handle createNamedEvent(const tsk_wchar_t* name, bool manualReset, bool initiallySignalled,
+                        SecurityAttributes* security);
+
+// A mutex as createMutex makes it, found by `name`: owned by one thread of
+// one process at a time, and obtained "abandoned" when that thread or its
+// process ends while holding it. A null or empty name makes an unnamed mutex.
+Handle createNamedMutex(const tsk_wchar_t* name, SecurityAttributes* security);
+
+// Shared memory of `size` bytes found by `name`, zero-filled when this call
+// makes it; an existing one keeps its own size. A null or empty name fails.
+// It cannot be waited on.
+Handle createSharedMemory(const tsk_wchar_t* name, uint32_t size, SecurityAttributes* security);
+
+// Maps the whole of the shared memory, readable and writable, at an address
+// of its own; null on failure. A view keeps the memory until it is unmapped,
+// even after every handle is closed; but the name goes with the last handle,
+// and a create of it then makes new memory.
+void* mapSharedMemory(Handle memory);
+bool unmapSharedMemory(void* view);
+
+// ---- Security attributes -------------------------------------------------
+//
+// SECURITY_ATTRIBUTES on Windows; a record of the same shape elsewhere. The
+// caller provides the memory: two zero-filled blocks of these sizes, which it
+// releases after makeOpenSecurity fails or once the attributes are no longer
+// needed.
+size_t securityDescriptorSize();
+size_t securityAttributesSize();
+
+// Makes `descriptor` a security descriptor that gives every user full access
+// (revision 1, a present but null access list) and `attributes` the
+// attributes that carry it, without handle inheritance. Returns `attributes`
+// as attributes, or null when the system refuses.
+SecurityAttributes* makeOpenSecurity(void* descriptor, void* attributes);
+
+// The descriptor that `attributes` carry.
+void* securityDescriptorOf(const SecurityAttributes* attributes);
 
 } // namespace tsk::platform
 

@@ -49,9 +49,10 @@ Handle createSuspendedThread(ThreadRoutine routine, void* argument, uint32_t* id
 int32_t suspendThread(Handle thread);
 int32_t resumeThread(Handle thread);
 
-// Ends the thread with `exitCode` (at once on Windows; see the top of this
-// file for POSIX). A thread that has already ended keeps its exit code.
-// Terminating the calling thread does not return.
+// Ends the thread with `exitCode` (at once on Windows, where the call
+// returns once the thread has ended; see the top of this file for POSIX). A
+// thread that has already ended keeps its exit code. Terminating the calling
+// thread does not return.
 bool terminateThread(Handle thread, uint32_t exitCode);
 
 // The exit code of a thread that has ended. False while it is still running

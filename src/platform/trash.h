@@ -5,7 +5,7 @@
 //
 // On Windows the bin is the shell's recycle bin (SHFileOperationW with undo,
 // and the COM enumeration of the recycle-bin folder). Elsewhere it is the
-// home trash of the freedesktop.org trash specification: see
+// home trash of freedesktop.org desktops: see
 // posix/trash.cpp.
 #ifndef TSKBASE_SRC_PLATFORM_TRASH_H
 #define TSKBASE_SRC_PLATFORM_TRASH_H

@@ -1,7 +1,10 @@
 // The formatter: one walk over the format, shared by the narrow and the wide
 // form and by all three modes. Output goes to a sink that stores what fits in
 // its room and counts everything, so that each mode is a decision on the
-// final count.
+// final count. The literal text between conversions is found with a block
+// scan and copied whole; numbers come from the library's own digit code
+// (format_number.h); the locale's decimal point is looked up once per call,
+// and only by a call that formats a floating-point number.
 #include "format.h"
 
 #include "format_number.h"
@@ -13,59 +16,188 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tsk::text {
 
 namespace {
 
 using platform::kAnsiCodePage;
 
-// Holds a va_list so that it can be passed on by reference.
-struct Args {
-  va_list ap;
+// The arguments are read through a reader that `run` makes over its
+// va_list: args(As<T>()) is va_arg(list, T). Every conversion advances the
+// one list, and the list is read in place rather than through a copy, which
+// would cost a stall on the stores that va_start has just made.
+template <typename T>
+struct As {
+  using type = T;
 };
+
+template <typename T, typename Args>
+T nextArg(Args& args) {
+  return args(As<T>());
+}
+
+// No text is longer than this; a room past it is never reached.
+constexpr size_t kMaxText = INT_MAX;
+
+// Copies `n` elements. The short pieces of a format (a word, a literal run)
+// are copied inline in at most two overlapping moves of a fixed size, which
+// costs less than a call.
+template <typename C>
+void copyElements(C* to, const C* from, size_t n) {
+  const size_t bytes = n * sizeof(C);
+  auto* d = reinterpret_cast<char*>(to);
+  const auto* s = reinterpret_cast<const char*>(from);
+  if (bytes > 16) {
+    std::memcpy(d, s, bytes);
+  } else if (bytes >= 8) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + bytes - 8, s + bytes - 8, 8);
+  } else if (bytes >= 4) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + bytes - 4, s + bytes - 4, 4);
+  } else if (bytes > 0) {
+    d[0] = s[0];
+    d[bytes / 2] = s[bytes / 2];
+    d[bytes - 1] = s[bytes - 1];
+  }
+}
 
 template <typename C>
 class Sink {
 public:
-  Sink(C* buf, size_t room) : buf_(buf), room_(buf == nullptr ? 0 : room) {}
+  Sink(C* buf, size_t room)
+      : begin_(buf), next_(buf),
+        end_(buf == nullptr ? buf : buf + (room < kMaxText ? room : kMaxText + 1)) {}
 
   // Whether nothing more can be stored; from here on output is only counted.
-  bool full() const { return count_ >= room_; }
+  bool full() const { return next_ == end_; }
   // Elements that can still be stored.
-  size_t space() const { return full() ? 0 : room_ - count_; }
-  // Where the next element goes; only while !full().
-  C* next() const { return buf_ + count_; }
+  size_t space() const { return static_cast<size_t>(end_ - next_); }
 
   void put(C c) {
-    if (count_ < room_) {
-      buf_[count_] = c;
+    if (next_ != end_) {
+      *next_++ = c;
+    } else {
+      ++dropped_;
     }
-    ++count_;
   }
   void put(const C* s, size_t n) {
-    const size_t k = n < space() ? n : space();
-    if (k > 0) {
-      std::memcpy(buf_ + count_, s, k * sizeof(C));
+    const size_t k = stored(n);
+    copyElements(next_, s, k);
+    next_ += k;
+  }
+  // ASCII text, widened element by element for a wide sink.
+  void putAscii(const char* s, size_t n) {
+    if constexpr (std::is_same_v<C, char>) {
+      put(s, n);
+    } else {
+      const size_t k = stored(n);
+      for (size_t i = 0; i < k; ++i) {
+        next_[i] = static_cast<C>(s[i]);
+      }
+      next_ += k;
     }
-    count_ += n;
   }
   void fill(C c, size_t n) {
-    const size_t k = n < space() ? n : space();
+    const size_t k = stored(n);
     for (size_t i = 0; i < k; ++i) {
-      buf_[count_ + i] = c;
+      next_[i] = c;
     }
-    count_ += n;
+    next_ += k;
   }
-  // Counts `n` elements that were stored at next() directly, or that are
-  // not stored at all.
-  void skip(size_t n) { count_ += n; }
-  size_t count() const { return count_; }
+  void putDigits(const IntegerText& number) {
+    C digits[kMaxIntegerDigits];
+    writeDigits(number, digits + number.digits);
+    put(digits, number.digits);
+  }
+  // Room for the next `n` elements, taken at once, or null when they do not
+  // all fit.
+  C* claim(size_t n) {
+    if (n > space() || next_ == nullptr) {
+      return nullptr;
+    }
+    C* const room = next_;
+    next_ += n;
+    return room;
+  }
+  // Counts `n` elements that are not stored.
+  void skip(size_t n) { dropped_ += n; }
+  size_t count() const { return static_cast<size_t>(next_ - begin_) + dropped_; }
 
 private:
-  C* buf_;
-  size_t room_;
-  size_t count_ = 0;
+  // Of `n` elements to put, how many fit; the rest is counted as dropped.
+  size_t stored(size_t n) {
+    const size_t k = n < space() ? n : space();
+    dropped_ += n - k;
+    return k;
+  }
+
+  C* begin_;
+  C* next_;
+  C* end_;
+  size_t dropped_ = 0;
 };
+
+// Output into room claimed from a sink, known to hold all of it: what a
+// conversion whose whole text fits writes through, without a check per piece.
+template <typename C>
+class Direct {
+public:
+  explicit Direct(C* room) : next_(room) {}
+
+  void put(const C* s, size_t n) {
+    copyElements(next_, s, n);
+    next_ += n;
+  }
+  void putAscii(const char* s, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+      next_[i] = static_cast<C>(s[i]);
+    }
+    next_ += n;
+  }
+  void fill(C c, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+      next_[i] = c;
+    }
+    next_ += n;
+  }
+  void putDigits(const IntegerText& number) {
+    next_ += number.digits;
+    writeDigits(number, next_);
+  }
+
+private:
+  C* next_;
+};
+
+// ---- Literal text ---------------------------------------------------------------
+
+// The first '%' in [p, end), or end: sixteen bytes at a time where the
+// processor has the instructions, reading nothing past `end`.
+template <typename C>
+const C* findPercent(const C* p, const C* end) {
+#if defined(__SSE2__)
+  constexpr size_t kLanes = 16 / sizeof(C);
+  const __m128i percent = sizeof(C) == 1 ? _mm_set1_epi8('%') : _mm_set1_epi16('%');
+  for (; static_cast<size_t>(end - p) >= kLanes; p += kLanes) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits =
+        sizeof(C) == 1 ? _mm_cmpeq_epi8(block, percent) : _mm_cmpeq_epi16(block, percent);
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if (bits != 0) {
+      return p + static_cast<size_t>(__builtin_ctz(bits)) / sizeof(C);
+    }
+  }
+#endif
+  while (p != end && *p != '%') {
+    ++p;
+  }
+  return p;
+}
 
 enum class Size {
   kNone,
@@ -104,7 +236,7 @@ int readNumber(const C*& p) {
 
 // Parses the conversion after a '%'; false if it is malformed. `p` ends on
 // the conversion character.
-template <typename C>
+template <typename C, typename Args>
 bool parseConversion(const C*& p, Args& args, Conversion& conv) {
   for (;; ++p) {
     switch (*p) {
@@ -130,7 +262,7 @@ bool parseConversion(const C*& p, Args& args, Conversion& conv) {
   }
   if (*p == '*') {
     ++p;
-    const int width = va_arg(args.ap, int);
+    const int width = nextArg<int>(args);
     if (width < 0) {
       if (width == INT_MIN) {
         return false;
@@ -150,7 +282,7 @@ bool parseConversion(const C*& p, Args& args, Conversion& conv) {
     ++p;
     if (*p == '*') {
       ++p;
-      const int precision = va_arg(args.ap, int);
+      const int precision = nextArg<int>(args);
       conv.precision = precision < 0 ? -1 : precision;
     } else {
       conv.precision = readNumber(p);
@@ -371,94 +503,113 @@ bool write(Sink<C>& sink, size_t n, Walker walk) {
 
 // ---- Numbers ------------------------------------------------------------------
 
-// The current locale's decimal point, in both widths.
-struct DecimalPoint {
-  char narrow[8] = {'.'};
-  size_t narrowLength = 1;
-  tsk_wchar_t wide[4] = {'.'};
-  size_t wideLength = 1;
+// The current locale's decimal point in both widths, looked up at the first
+// floating-point conversion of a call and kept for the rest of it.
+class DecimalPoint {
+public:
+  void get(const char*& text, size_t& length) {
+    lookUp();
+    text = narrow_;
+    length = narrowLength_;
+  }
+  void get(const tsk_wchar_t*& text, size_t& length) {
+    lookUp();
+    text = wide_;
+    length = wideLength_;
+  }
+
+private:
+  void lookUp() {
+    if (known_) {
+      return;
+    }
+    known_ = true;
+    const char* text = platform::decimalPoint();
+    const size_t length = std::strlen(text);
+    if (length == 0 || length >= sizeof narrow_) {
+      return;
+    }
+    if (length == 1 && static_cast<unsigned char>(text[0]) < 0x80) {
+      narrow_[0] = text[0];
+      wide_[0] = static_cast<tsk_wchar_t>(text[0]);
+      return;
+    }
+    const int units =
+        platform::multiByteToWide(kAnsiCodePage, text, static_cast<int>(length), wide_, 4);
+    if (units > 0) {
+      wideLength_ = static_cast<size_t>(units);
+    }
+    std::memcpy(narrow_, text, length);
+    narrowLength_ = length;
+  }
+
+  bool known_ = false;
+  char narrow_[8] = {'.'};
+  size_t narrowLength_ = 1;
+  tsk_wchar_t wide_[4] = {'.'};
+  size_t wideLength_ = 1;
 };
 
-DecimalPoint decimalPoint() {
-  DecimalPoint point;
-  const char* text = platform::decimalPoint();
-  const size_t length = std::strlen(text);
-  if (length == 0 || length >= sizeof point.narrow) {
-    return point;
+// Writes a number of `length` elements padded to the conversion's width:
+// with spaces before it, zeros after its sign and prefix (`zeroPadded`), or
+// spaces after it under the - flag. `body(out, zeros)` writes the number
+// with `zeros` more zeros after its prefix. A text that fits the sink's room
+// is written straight into it.
+template <typename C, typename Body>
+void putPadded(Sink<C>& sink, const Conversion& conv, bool zeroPadded, size_t length, Body body) {
+  const size_t width = conv.width > 0 ? static_cast<size_t>(conv.width) : 0;
+  const size_t pad = width > length ? width - length : 0;
+  const auto write = [&](auto& out) {
+    if (!conv.minus && !zeroPadded) {
+      out.fill(C(' '), pad);
+    }
+    body(out, zeroPadded ? pad : 0);
+    if (conv.minus) {
+      out.fill(C(' '), pad);
+    }
+  };
+  if (C* room = sink.claim(length + pad)) {
+    Direct<C> out(room);
+    write(out);
+  } else {
+    write(sink);
   }
-  if (length == 1 && static_cast<unsigned char>(text[0]) < 0x80) {
-    point.narrow[0] = text[0];
-    point.wide[0] = static_cast<tsk_wchar_t>(text[0]);
-    return point;
-  }
-  int units =
-      platform::multiByteToWide(kAnsiCodePage, text, static_cast<int>(length), point.wide, 4);
-  if (units <= 0) {
-    point.wide[0] = '.';
-    units = 1;
-  }
-  std::memcpy(point.narrow, text, length);
-  point.narrowLength = length;
-  point.wideLength = static_cast<size_t>(units);
-  return point;
 }
 
-const char* pointText(const DecimalPoint& point, size_t& length, const char*) {
-  length = point.narrowLength;
-  return point.narrow;
-}
-const tsk_wchar_t* pointText(const DecimalPoint& point, size_t& length, const tsk_wchar_t*) {
-  length = point.wideLength;
-  return point.wide;
-}
-
-// ASCII text into a sink of either width.
-void putAscii(Sink<char>& sink, const char* s, size_t n) { sink.put(s, n); }
-
-void putAscii(Sink<tsk_wchar_t>& sink, const char* s, size_t n) {
-  const size_t k = n < sink.space() ? n : sink.space();
-  for (size_t i = 0; i < k; ++i) {
-    sink.put(static_cast<tsk_wchar_t>(s[i]));
-  }
-  sink.skip(n - k);
-}
-
-// Writes a formatted number, padded to the conversion's width: with spaces
-// before it, zeros after its sign and prefix, or spaces after it under the
-// - flag.
 template <typename C>
-void putNumber(Sink<C>& sink, const Conversion& conv, const NumberText& number) {
-  DecimalPoint point;
-  size_t pointLength = 0;
+void putNumber(Sink<C>& sink, const Conversion& conv, const IntegerText& number) {
+  const size_t length = number.prefixLength + number.zeros + number.digits;
+  putPadded(sink, conv, number.zeroPadded, length, [&](auto& out, size_t zeros) {
+    out.putAscii(number.prefix, number.prefixLength);
+    out.fill(C('0'), zeros + number.zeros);
+    out.putDigits(number);
+  });
+}
+
+// `point` is the decimal point, for a number that has one.
+template <typename C>
+void putNumber(Sink<C>& sink, const Conversion& conv, const NumberText& number,
+               DecimalPoint& point) {
   const C* pointChars = nullptr;
+  size_t pointLength = 0;
   if (number.point) {
-    point = decimalPoint();
-    pointChars = pointText(point, pointLength, static_cast<const C*>(nullptr));
+    point.get(pointChars, pointLength);
   }
   const size_t length = number.prefixLength + number.leadingZeros + number.digitsLength +
                         pointLength + number.fractionLength + number.trailingZeros +
                         number.suffixLength;
-  const size_t width = conv.width > 0 ? static_cast<size_t>(conv.width) : 0;
-  const size_t pad = width > length ? width - length : 0;
-  if (!conv.minus && !number.zeroPadded) {
-    sink.fill(C(' '), pad);
-  }
-  putAscii(sink, number.prefix, number.prefixLength);
-  if (number.zeroPadded) {
-    sink.fill(C('0'), pad);
-  }
-  sink.fill(C('0'), number.leadingZeros);
-  putAscii(sink, number.digits, number.digitsLength);
-  sink.put(pointChars, pointLength);
-  putAscii(sink, number.fraction, number.fractionLength);
-  sink.fill(C('0'), number.trailingZeros);
-  putAscii(sink, number.suffix, number.suffixLength);
-  if (conv.minus) {
-    sink.fill(C(' '), pad);
-  }
+  putPadded(sink, conv, number.zeroPadded, length, [&](auto& out, size_t zeros) {
+    out.putAscii(number.prefix, number.prefixLength);
+    out.fill(C('0'), zeros + number.leadingZeros);
+    out.putAscii(number.digits, number.digitsLength);
+    out.put(pointChars, pointLength);
+    out.putAscii(number.fraction, number.fractionLength);
+    out.fill(C('0'), number.trailingZeros);
+    out.putAscii(number.suffix, number.suffixLength);
+  });
 }
 
-template <typename C>
+template <typename C, typename Args>
 bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
   const bool isSigned = conv.type == 'd' || conv.type == 'i';
   long long sv = 0;
@@ -466,38 +617,38 @@ bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
   switch (conv.size) {
   case Size::kNone:
   case Size::kInt32:
-    sv = va_arg(args.ap, int);
+    sv = nextArg<int>(args);
     uv = static_cast<unsigned>(sv);
     break;
   case Size::kChar:
-    sv = static_cast<signed char>(va_arg(args.ap, int));
+    sv = static_cast<signed char>(nextArg<int>(args));
     uv = static_cast<unsigned char>(sv);
     break;
   case Size::kShort:
-    sv = static_cast<short>(va_arg(args.ap, int));
+    sv = static_cast<short>(nextArg<int>(args));
     uv = static_cast<unsigned short>(sv);
     break;
   case Size::kLong:
-    sv = va_arg(args.ap, long);
+    sv = nextArg<long>(args);
     uv = static_cast<unsigned long>(sv);
     break;
   case Size::kLongLong:
   case Size::kLongDouble:
   case Size::kInt64:
-    sv = va_arg(args.ap, long long);
+    sv = nextArg<long long>(args);
     uv = static_cast<unsigned long long>(sv);
     break;
   case Size::kMax:
-    sv = va_arg(args.ap, intmax_t);
+    sv = nextArg<intmax_t>(args);
     uv = static_cast<uintmax_t>(sv);
     break;
   case Size::kSize:
   case Size::kPointer:
-    uv = va_arg(args.ap, size_t);
+    uv = nextArg<size_t>(args);
     sv = static_cast<std::make_signed_t<size_t>>(uv);
     break;
   case Size::kPtrdiff:
-    sv = va_arg(args.ap, ptrdiff_t);
+    sv = nextArg<ptrdiff_t>(args);
     uv = static_cast<std::make_unsigned_t<ptrdiff_t>>(sv);
     break;
   case Size::kWide:
@@ -507,43 +658,41 @@ bool putInteger(Sink<C>& sink, const Conversion& conv, Args& args) {
   const unsigned long long magnitude = !isSigned  ? uv
                                        : negative ? 0ULL - static_cast<unsigned long long>(sv)
                                                   : static_cast<unsigned long long>(sv);
-  IntegerDigits room;
-  putNumber(sink, conv, integerText(conv, negative, magnitude, room));
+  putNumber(sink, conv, integerText(conv, negative, magnitude));
   return true;
 }
 
-template <typename C>
-bool putFloat(Sink<C>& sink, const Conversion& conv, Args& args) {
+template <typename C, typename Args>
+bool putFloat(Sink<C>& sink, const Conversion& conv, Args& args, DecimalPoint& point) {
   FloatDigits room;
   NumberText number;
   bool ok = false;
   if (conv.size == Size::kLongDouble) {
     if constexpr (platform::kLongDoubleIsDouble) {
       // The platform's long double is a double, and callers pass one.
-      ok = floatText(conv, va_arg(args.ap, double), room, number);
+      ok = floatText(conv, nextArg<double>(args), room, number);
     } else {
-      ok = floatText(conv, va_arg(args.ap, long double), room, number);
+      ok = floatText(conv, nextArg<long double>(args), room, number);
     }
   } else if (conv.size == Size::kNone || conv.size == Size::kLong) {
-    ok = floatText(conv, va_arg(args.ap, double), room, number);
+    ok = floatText(conv, nextArg<double>(args), room, number);
   }
   if (ok) {
-    putNumber(sink, conv, number);
+    putNumber(sink, conv, number, point);
   }
   return ok;
 }
 
 // %p: the address as upper-case hexadecimal digits, 16 of them unless a
 // precision says otherwise.
-template <typename C>
+template <typename C, typename Args>
 bool putPointer(Sink<C>& sink, Conversion conv, Args& args) {
-  const auto value = reinterpret_cast<uintptr_t>(va_arg(args.ap, void*));
+  const auto value = reinterpret_cast<uintptr_t>(nextArg<void*>(args));
   conv.type = 'X';
   if (conv.precision < 0) {
     conv.precision = 2 * sizeof(void*);
   }
-  IntegerDigits room;
-  putNumber(sink, conv, integerText(conv, false, value, room));
+  putNumber(sink, conv, integerText(conv, false, value));
   return true;
 }
 
@@ -565,14 +714,19 @@ bool padded(Sink<C>& sink, const Conversion& conv, size_t length, Body body) {
   return ok;
 }
 
-// Text of the format's own width: precision counts raw elements.
-template <typename T>
-size_t boundedLength(const T* s, int precision) {
-  size_t n = 0;
-  while ((precision < 0 || n < static_cast<size_t>(precision)) && s[n] != 0) {
-    ++n;
+// The length of text of the format's own width, no more than the precision
+// (which counts raw elements) and reading nothing past it.
+size_t textLength(const char* s, int precision) {
+  if (precision < 0) {
+    return std::strlen(s);
   }
-  return n;
+  const void* end = std::memchr(s, 0, static_cast<size_t>(precision));
+  return end == nullptr ? static_cast<size_t>(precision)
+                        : static_cast<size_t>(static_cast<const char*>(end) - s);
+}
+
+size_t textLength(const tsk_wchar_t* s, int precision) {
+  return precision < 0 ? wideLength(s) : wideLength(s, static_cast<size_t>(precision));
 }
 
 template <typename C>
@@ -611,7 +765,7 @@ bool putSameWidth(Sink<C>& sink, const Conversion& conv, const C* s) {
   if (s == nullptr) {
     s = nullText<C>();
   }
-  const size_t n = boundedLength(s, conv.precision);
+  const size_t n = textLength(s, conv.precision);
   return padded(sink, conv, n, [&] {
     sink.put(s, n);
     return true;
@@ -636,7 +790,7 @@ bool putOtherWidth(Sink<C>& sink, const Conversion& conv, const Other* s) {
   return padded(sink, conv, n, [&] { return write(sink, n, walk); });
 }
 
-template <typename C>
+template <typename C, typename Args>
 bool putString(Sink<C>& sink, const Conversion& conv, Args& args) {
   bool valid;
   const bool wide = wideArgument<C>(conv, valid);
@@ -645,23 +799,23 @@ bool putString(Sink<C>& sink, const Conversion& conv, Args& args) {
   }
   using Other = std::conditional_t<std::is_same_v<C, char>, tsk_wchar_t, char>;
   if (wide == std::is_same_v<C, tsk_wchar_t>) {
-    return putSameWidth(sink, conv, va_arg(args.ap, const C*));
+    return putSameWidth(sink, conv, nextArg<const C*>(args));
   }
-  const Other* s = va_arg(args.ap, const Other*);
+  const Other* s = nextArg<const Other*>(args);
   if (s == nullptr) {
     return putSameWidth<C>(sink, conv, nullptr);
   }
   return putOtherWidth(sink, conv, s);
 }
 
-template <typename C>
+template <typename C, typename Args>
 bool putChar(Sink<C>& sink, const Conversion& conv, Args& args) {
   bool valid;
   const bool wide = wideArgument<C>(conv, valid);
   if (!valid) {
     return false;
   }
-  const int value = va_arg(args.ap, int);
+  const int value = nextArg<int>(args);
   C out[8];
   size_t n = 1;
   if (wide == std::is_same_v<C, tsk_wchar_t>) {
@@ -676,68 +830,71 @@ bool putChar(Sink<C>& sink, const Conversion& conv, Args& args) {
     n = k > 0 ? static_cast<size_t>(k) : 0;
   }
   return padded(sink, conv, n, [&] {
-    sink.put(out, n);
+    for (size_t i = 0; i < n; ++i) { // a character is a few elements at most
+      sink.put(out[i]);
+    }
     return true;
   });
 }
 
-// Formats into the sink; false on a formatting error.
+// Writes one conversion; false on a formatting error.
+template <typename C, typename Args>
+bool putConversion(Sink<C>& sink, const Conversion& conv, Args& args, DecimalPoint& point) {
+  switch (conv.type) {
+  case '%':
+    sink.put(C('%'));
+    return true;
+  case 'd':
+  case 'i':
+  case 'u':
+  case 'o':
+  case 'x':
+  case 'X':
+    return putInteger(sink, conv, args);
+  case 'e':
+  case 'E':
+  case 'f':
+  case 'F':
+  case 'g':
+  case 'G':
+  case 'a':
+  case 'A':
+    return putFloat(sink, conv, args, point);
+  case 'p':
+    return putPointer(sink, conv, args);
+  case 's':
+  case 'S':
+    return putString(sink, conv, args);
+  case 'c':
+  case 'C':
+    return putChar(sink, conv, args);
+  default:
+    return false;
+  }
+}
+
+// Formats into the sink; false on a formatting error. Literal text goes to
+// the sink a run at a time.
 template <typename C>
 bool run(Sink<C>& sink, const C* format, va_list ap) {
-  Args args;
-  va_copy(args.ap, ap);
+  const auto args = [&ap](auto type) { return va_arg(ap, typename decltype(type)::type); };
+  DecimalPoint point;
   bool ok = true;
-  for (const C* p = format; *p != 0 && ok; ++p) {
-    if (*p != '%') {
-      sink.put(*p);
-      continue;
+  const C* const end = format + textLength(format, -1);
+  for (const C* p = format;; ++p) {
+    const C* percent = findPercent(p, end);
+    sink.put(p, static_cast<size_t>(percent - p));
+    if (percent == end) {
+      break;
     }
-    ++p;
+    p = percent + 1;
     Conversion conv;
-    if (!parseConversion(p, args, conv)) {
-      ok = false;
-      break;
-    }
-    switch (conv.type) {
-    case '%':
-      sink.put(C('%'));
-      break;
-    case 'd':
-    case 'i':
-    case 'u':
-    case 'o':
-    case 'x':
-    case 'X':
-      ok = putInteger(sink, conv, args);
-      break;
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'F':
-    case 'g':
-    case 'G':
-    case 'a':
-    case 'A':
-      ok = putFloat(sink, conv, args);
-      break;
-    case 'p':
-      ok = putPointer(sink, conv, args);
-      break;
-    case 's':
-    case 'S':
-      ok = putString(sink, conv, args);
-      break;
-    case 'c':
-    case 'C':
-      ok = putChar(sink, conv, args);
-      break;
-    default:
+    if (!parseConversion(p, args, conv) || !putConversion(sink, conv, args, point)) {
       ok = false;
       break;
     }
   }
-  va_end(args.ap);
-  return ok && sink.count() <= static_cast<size_t>(INT_MAX);
+  return ok && sink.count() <= kMaxText;
 }
 
 template <typename C>

@@ -28,6 +28,9 @@
 // with Microsoft's compiler pass one. %p prints the address as upper-case
 // hexadecimal digits, 16 of them. %n is refused.
 //
+// The functions read their argument list in place, as vsnprintf does: a
+// caller that needs the arguments again passes a va_copy.
+//
 // Every function returns -1 on a formatting error (an unknown or malformed
 // conversion, text of the other width that cannot be converted, or text
 // longer than INT_MAX elements); what was written before the error stays.

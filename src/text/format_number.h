@@ -21,6 +21,8 @@
 #ifndef TSKBASE_SRC_TEXT_FORMAT_NUMBER_H
 #define TSKBASE_SRC_TEXT_FORMAT_NUMBER_H
 
+#include "tskbase/common.h"
+
 #include <cstddef>
 #include <memory>
 
@@ -60,11 +62,6 @@ struct NumberText {
   bool zeroPadded = false;
 };
 
-// Room for the digits of an integer.
-struct IntegerDigits {
-  char text[24];
-};
-
 // Room for the digits of a floating-point number: on the stack for every
 // double; a long double that needs more takes a heap block.
 struct FloatDigits {
@@ -72,10 +69,34 @@ struct FloatDigits {
   std::unique_ptr<char[]> heap;
 };
 
+// An integer, before padding to the width:
+//   prefix, zeros x '0', the magnitude's digits
+// The digits are not written out here but by writeDigits, straight into the
+// output of either width.
+struct IntegerText {
+  char prefix[2] = {}; // sign, "0x" / "0X"
+  size_t prefixLength = 0;
+  size_t zeros = 0;
+  unsigned long long magnitude = 0;
+  size_t digits = 0; // none for the value 0
+  unsigned base = 10;
+  bool upperCase = false;
+  // Whether the width is filled with zeros after the prefix rather than
+  // with spaces before it.
+  bool zeroPadded = false;
+};
+
+// Longest run of digits: a 64-bit value in octal.
+constexpr size_t kMaxIntegerDigits = 22;
+
 // Conversions d, i (signed), u, o, x, X of a value given as sign and
 // magnitude; `negative` is only read for d and i.
-NumberText integerText(const ConversionSpec& spec, bool negative, unsigned long long magnitude,
-                       IntegerDigits& room);
+IntegerText integerText(const ConversionSpec& spec, bool negative, unsigned long long magnitude);
+
+// Writes the `number.digits` digits of the number into the elements before
+// `end`.
+void writeDigits(const IntegerText& number, char* end);
+void writeDigits(const IntegerText& number, tsk_wchar_t* end);
 
 // Conversions e, E, f, F, g, G, a, A. False when the digits do not fit even
 // a heap block (a long double, with no memory left).

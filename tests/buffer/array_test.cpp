@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "byte_buffer.h"
-#include "round_trip.h"
 
 namespace {
 
@@ -45,28 +44,6 @@ TEST(BufferArray, EmptyAndNullSources) {
   EXPECT_EQ(buffer_packIntArray(&next, other.data(), 2, nullptr), TSK_FAIL);
   EXPECT_EQ(next, nullptr);
   EXPECT_TRUE(other.untouched(0, 8));
-}
-
-TEST(BufferArray, EveryNameRoundTripsItsWidth) {
-  using tsk::test::arrayRoundTrip;
-  arrayRoundTrip<char>(buffer_packCharArray, buffer_unpackCharArray, buffer_packedArraySizeChar,
-                       {'a', 'b', 0});
-  arrayRoundTrip<int16_t>(buffer_packShortArray, buffer_unpackShortArray,
-                          buffer_packedArraySizeShort, {1, -1, 0x0203});
-  arrayRoundTrip<uint16_t>(buffer_packUShortArray, buffer_unpackUShortArray,
-                           buffer_packedArraySizeUShort, {7, 65535});
-  arrayRoundTrip<tsk_wchar_t>(buffer_packWCharArray, buffer_unpackWCharArray,
-                              buffer_packedArraySizeWChar, {0xD83D, 0xDE00});
-  arrayRoundTrip<int32_t>(buffer_packIntArray, buffer_unpackIntArray, buffer_packedArraySizeInt,
-                          {10, 20, 30});
-  arrayRoundTrip<int32_t>(buffer_packLongArray, buffer_unpackLongArray, buffer_packedArraySizeLong,
-                          {-5, 5});
-  arrayRoundTrip<uint32_t>(buffer_packULongArray, buffer_unpackULongArray,
-                           buffer_packedArraySizeULong, {0, 0xFFFFFFFFu});
-  arrayRoundTrip<float>(buffer_packFloatArray, buffer_unpackFloatArray, buffer_packedArraySizeFloat,
-                        {0.25f, -8.0f});
-  arrayRoundTrip<double>(buffer_packDoubleArray, buffer_unpackDoubleArray,
-                         buffer_packedArraySizeDouble, {1e300, -1e-300, 0.5});
 }
 
 TEST(BufferArray, WCharArrayAndWStringAreOneItem) {

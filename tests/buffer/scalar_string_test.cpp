@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "byte_buffer.h"
-#include "round_trip.h"
 
 namespace {
 
@@ -25,24 +24,6 @@ TEST(BufferScalar, StoresLittleEndianBytesAndAdvancesByWidth) {
   EXPECT_EQ(buf.head(13),
             bytes({0x01, 0, 0, 0, 0xFE, 0xFF, 0xAB, 0x04, 0x03, 0x02, 0x01, 0xAC, 0x20}));
   EXPECT_TRUE(buf.untouched(13, 32));
-}
-
-TEST(BufferScalar, EveryNameRoundTripsItsWidth) {
-  using tsk::test::scalarRoundTrip;
-  scalarRoundTrip(buffer_packChar, buffer_unpackChar, buffer_packedSizeChar, 'x');
-  scalarRoundTrip<unsigned char>(buffer_packUChar, buffer_unpackUChar, buffer_packedSizeUChar,
-                                 0xFE);
-  scalarRoundTrip<int16_t>(buffer_packShort, buffer_unpackShort, buffer_packedSizeShort, -2);
-  scalarRoundTrip<uint16_t>(buffer_packUShort, buffer_unpackUShort, buffer_packedSizeUShort,
-                            0xBEEF);
-  scalarRoundTrip<tsk_wchar_t>(buffer_packWChar, buffer_unpackWChar, buffer_packedSizeWChar,
-                               0x20AC);
-  scalarRoundTrip(buffer_packInt, buffer_unpackInt, buffer_packedSizeInt, -123456789);
-  scalarRoundTrip(buffer_packUInt, buffer_unpackUInt, buffer_packedSizeUInt, 0xDEADBEEFu);
-  scalarRoundTrip(buffer_packLong, buffer_unpackLong, buffer_packedSizeLong, INT32_MIN);
-  scalarRoundTrip(buffer_packULong, buffer_unpackULong, buffer_packedSizeULong, 0xFFFFFFFFu);
-  scalarRoundTrip(buffer_packFloat, buffer_unpackFloat, buffer_packedSizeFloat, -1.5f);
-  scalarRoundTrip(buffer_packDouble, buffer_unpackDouble, buffer_packedSizeDouble, 6.02214076e23);
 }
 
 TEST(BufferScalar, FloatingPointKeepsBitPatterns) {

@@ -12,6 +12,7 @@
 #include "tskbase/stringcnv.h"
 #include "tskbase/strings.h"
 #include "tskbase/thread_lock.h"
+#include "tskbase/thread_pool.h"
 #include "tskbase/tskassert.h"
 
 #include <stdio.h>
@@ -80,6 +81,10 @@ int main(void) {
   CHECK(rwlock_create(&rw) == TSK_OK && rwlock_claim(rw, 1) == TSK_OK);
   CHECK(rwlock_release(rw, 1) == TSK_OK && rwlock_release(rw, 1) == TSK_FAIL);
   CHECK(rwlock_destroy(&rw) == TSK_OK && rw == NULL);
+
+  tsk_threadpool_worker* worker = NULL;
+  CHECK(threadpoolMan_getThread(NULL, &worker) == TSK_FAIL && worker == NULL);
+  thread_setName("c caller");
 
   CHECK(module_initializeModulePath(0) == TSK_OK && module_getFileName() != NULL);
   static const tsk_wchar_t upper[] = {'/', 'A', 0}, lower[] = {'\\', 'a', '/', 0};

@@ -1,6 +1,7 @@
-// The platform's synchronisation objects: events, mutexes and the waits on
-// them. On Windows these run against the real system objects, so the same
-// expectations hold the POSIX stand-ins to Windows' behaviour.
+// The platform's synchronisation objects: events and mutexes, unnamed and
+// named, and the waits on them. On Windows these run against the real system
+// objects, so the same expectations hold the POSIX stand-ins to Windows'
+// behaviour.
 #include "platform/sync.h"
 #include "platform/thread.h"
 
@@ -9,11 +10,13 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "background.h"
+#include "lock_process.h"
 
 namespace {
 
@@ -25,18 +28,51 @@ using tsk::test::eventually;
 using Owned = std::unique_ptr<void, bool (*)(Handle)>;
 Owned own(Handle handle) { return Owned(handle, &closeHandle); }
 
-// Runs a script on one event: S sets, R resets, W waits with time-out 0 and
-// notes "+" (signalled) or "-" (timed out).
-std::string runEventScript(bool manualReset, bool initiallySignalled, const char* script) {
-  Owned event = own(createEvent(manualReset, initiallySignalled));
+// Events and mutexes behave alike unnamed and named: the tests of the
+// fixture run on both. Waiters reach the object through a handle of their
+// own: a named object's by name, as another process reaches it, an unnamed
+// one's as a duplicate.
+class PlatformSyncObjects : public ::testing::TestWithParam<bool> {
+protected:
+  Owned makeEvent(bool manualReset, bool signalled) {
+    return make([=](const tsk_wchar_t* name) {
+      return createNamedEvent(name, manualReset, signalled, nullptr);
+    });
+  }
+  Owned makeMutex() {
+    return make([](const tsk_wchar_t* name) { return createNamedMutex(name, nullptr); });
+  }
+  // Another handle to `object`, the event or mutex made last.
+  Owned another(const Owned& object) {
+    return own(GetParam() ? make_(name_.c_str()) : duplicateHandle(object.get()));
+  }
+
+private:
+  // A null name makes an unnamed object.
+  Owned make(std::function<Handle(const tsk_wchar_t*)> maker) {
+    make_ = std::move(maker);
+    name_ = tsk::test::wide(tsk::test::uniqueLockName("sync"));
+    return own(make_(GetParam() ? name_.c_str() : nullptr));
+  }
+
+  std::function<Handle(const tsk_wchar_t*)> make_;
+  tsk::test::WideString name_;
+};
+
+INSTANTIATE_TEST_SUITE_P(, PlatformSyncObjects, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+
+// Runs a script on an event: S sets, R resets, W waits with time-out 0 (on
+// another handle) and notes "+" (signalled) or "-" (timed out).
+std::string runEventScript(Handle event, Handle waiting, const char* script) {
   std::string seen;
   for (const char* op = script; *op != 0; ++op) {
     if (*op == 'S') {
-      setEvent(event.get());
+      setEvent(event);
     } else if (*op == 'R') {
-      resetEvent(event.get());
+      resetEvent(event);
     } else {
-      const WaitResult result = waitForObject(event.get(), 0);
+      const WaitResult result = waitForObject(waiting, 0);
       seen += result == WaitResult::kSignalled ? '+' : result == WaitResult::kTimedOut ? '-' : '!';
     }
   }
@@ -45,7 +81,7 @@ std::string runEventScript(bool manualReset, bool initiallySignalled, const char
 
 // Without waiters: an auto-reset event lets one wait through per signal and
 // does not count signals; a manual-reset event stays signalled until reset.
-TEST(PlatformSync, EventStatesWithoutWaiters) {
+TEST_P(PlatformSyncObjects, EventStatesWithoutWaiters) {
   struct Case {
     bool manualReset;
     bool initiallySignalled;
@@ -59,7 +95,9 @@ TEST(PlatformSync, EventStatesWithoutWaiters) {
       {true, false, "SSRW", "-"},   {true, false, "RSW", "+"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(runEventScript(c.manualReset, c.initiallySignalled, c.script), c.expected)
+    Owned event = makeEvent(c.manualReset, c.initiallySignalled);
+    Owned waiting = another(event);
+    EXPECT_EQ(runEventScript(event.get(), waiting.get(), c.script), c.expected)
         << (c.manualReset ? "manual " : "auto ") << c.initiallySignalled << " " << c.script;
   }
 }
@@ -67,11 +105,12 @@ TEST(PlatformSync, EventStatesWithoutWaiters) {
 // Threads blocked on an auto-reset event: one signal releases exactly one of
 // them, and two signals in a row release two (the second is not lost while
 // the first waiter has yet to wake).
-TEST(PlatformSync, AutoResetEventReleasesOneBlockedWaiterPerSignal) {
-  Owned event = own(createEvent(false, false));
+TEST_P(PlatformSyncObjects, AutoResetEventReleasesOneBlockedWaiterPerSignal) {
+  Owned event = makeEvent(false, false);
+  Owned waiting = another(event);
   std::atomic<int> released{0};
   auto waiter = [&] {
-    EXPECT_EQ(waitForObject(event.get(), kInfinite), WaitResult::kSignalled);
+    EXPECT_EQ(waitForObject(waiting.get(), kInfinite), WaitResult::kSignalled);
     ++released;
   };
   {
@@ -90,9 +129,10 @@ TEST(PlatformSync, AutoResetEventReleasesOneBlockedWaiterPerSignal) {
 
 // A manual-reset event releases every thread blocked when it is set, even if
 // it is reset again at once.
-TEST(PlatformSync, ManualResetEventReleasesAllBlockedWaiters) {
-  Owned event = own(createEvent(true, false));
-  auto waiter = [&] { EXPECT_EQ(waitForObject(event.get(), kInfinite), WaitResult::kSignalled); };
+TEST_P(PlatformSyncObjects, ManualResetEventReleasesAllBlockedWaiters) {
+  Owned event = makeEvent(true, false);
+  Owned waiting = another(event);
+  auto waiter = [&] { EXPECT_EQ(waitForObject(waiting.get(), kInfinite), WaitResult::kSignalled); };
   Background a(waiter), b(waiter);
   ASSERT_TRUE(a.blocked() && b.blocked());
   setEvent(event.get());
@@ -103,8 +143,8 @@ TEST(PlatformSync, ManualResetEventReleasesAllBlockedWaiters) {
 
 // A time-out is reported as such, after the time has passed; a signal during
 // a long wait is reported as a signal.
-TEST(PlatformSync, TimeOutIsToldApartFromASignal) {
-  Owned event = own(createEvent(false, false));
+TEST_P(PlatformSyncObjects, TimeOutIsToldApartFromASignal) {
+  Owned event = makeEvent(false, false);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(waitForObject(event.get(), 60), WaitResult::kTimedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(55));
@@ -119,14 +159,15 @@ TEST(PlatformSync, TimeOutIsToldApartFromASignal) {
 
 // A mutex belongs to the thread that obtained it: recursive for it, closed
 // to others, released only by it, level by level.
-TEST(PlatformSync, MutexIsOwnedRecursivelyByOneThread) {
-  Owned mutex = own(createMutex());
+TEST_P(PlatformSyncObjects, MutexIsOwnedRecursivelyByOneThread) {
+  Owned mutex = makeMutex();
+  Owned otherHandle = another(mutex);
   auto otherThreadGets = [&] {
     WaitResult result = WaitResult::kFailed;
     bool released = false;
     Background other([&] {
-      result = waitForObject(mutex.get(), 0);
-      released = result == WaitResult::kSignalled && releaseMutex(mutex.get());
+      result = waitForObject(otherHandle.get(), 0);
+      released = result == WaitResult::kSignalled && releaseMutex(otherHandle.get());
     });
     EXPECT_TRUE(other.ends());
     EXPECT_EQ(released, result == WaitResult::kSignalled);
@@ -149,12 +190,13 @@ TEST(PlatformSync, MutexIsOwnedRecursivelyByOneThread) {
 // A thread that ends while holding a mutex hands it over abandoned: the next
 // wait obtains it and says so, once. (The thread is joined, so it has really
 // ended when the wait begins.)
-TEST(PlatformSync, MutexOfAnEndedOwnerIsObtainedAbandoned) {
+TEST_P(PlatformSyncObjects, MutexOfAnEndedOwnerIsObtainedAbandoned) {
   for (const uint32_t timeout : {kInfinite, 0u, 5000u}) {
-    Owned mutex = own(createMutex());
+    Owned mutex = makeMutex();
+    Owned ownerHandle = another(mutex);
     Background([&] {
-      ASSERT_EQ(waitForObject(mutex.get(), kInfinite), WaitResult::kSignalled);
-      ASSERT_EQ(waitForObject(mutex.get(), kInfinite), WaitResult::kSignalled);
+      ASSERT_EQ(waitForObject(ownerHandle.get(), kInfinite), WaitResult::kSignalled);
+      ASSERT_EQ(waitForObject(ownerHandle.get(), kInfinite), WaitResult::kSignalled);
     }).ends();
     EXPECT_EQ(waitForObject(mutex.get(), timeout), WaitResult::kAbandoned) << timeout;
     EXPECT_TRUE(releaseMutex(mutex.get())) << "the new owner holds one level";

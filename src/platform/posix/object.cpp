@@ -1,8 +1,12 @@
 // The building blocks of the POSIX objects: deadlines on the monotonic
-// clock, monitors, and the reference count behind every handle.
+// clock, monitors, the reference count behind every handle, and the robust
+// mutex that unnamed and named mutexes share.
 #include "platform/posix/object.h"
 
 #include <cerrno>
+#include <utility>
+
+#include "platform/thread.h"
 
 namespace tsk::platform::posix {
 
@@ -97,9 +101,104 @@ void Object::release() {
   }
 }
 
+bool Object::retainIfAlive() {
+  int references = references_.load(std::memory_order_relaxed);
+  while (references > 0) {
+    if (references_.compare_exchange_weak(references, references + 1, std::memory_order_relaxed)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Object* Object::from(Handle handle, Kind kind) {
   Object* object = from(handle);
   return object != nullptr && object->kind() == kind ? object : nullptr;
+}
+
+// ---- Mutex -----------------------------------------------------------------
+
+bool MutexState::initialise(bool processShared) {
+  pthread_mutexattr_t attributes;
+  pthread_mutexattr_init(&attributes);
+  pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+  pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+  if (processShared) {
+    pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+  }
+  const bool made = pthread_mutex_init(&mutex, &attributes) == 0;
+  pthread_mutexattr_destroy(&attributes);
+  owner.store(0, std::memory_order_relaxed);
+  depth = 0;
+  return made;
+}
+
+WaitResult MutexObject::wait(const Deadline& deadline, const std::atomic<bool>*) {
+  const int status = obtain(deadline);
+  const uint32_t self = currentThreadId();
+  if (status == 0) {
+    // A holder that leaves by dying is never seen here: the system reports
+    // "owner died" to the next one instead.
+    if (state_->owner.load(std::memory_order_relaxed) == self) {
+      ++state_->depth;
+    } else {
+      becomeHolder(self);
+    }
+    return WaitResult::kSignalled;
+  }
+  if (status == EOWNERDEAD) {
+    // The new holder starts afresh with one level.
+    pthread_mutex_consistent(&state_->mutex);
+    becomeHolder(self);
+    return WaitResult::kAbandoned;
+  }
+  return status == EBUSY || status == ETIMEDOUT ? WaitResult::kTimedOut : WaitResult::kFailed;
+}
+
+void MutexObject::becomeHolder(uint32_t self) {
+  state_->owner.store(self, std::memory_order_relaxed);
+  state_->depth = 1;
+  // A holder of this process that died passes its reference on.
+  if (!holdsItself_) {
+    holdsItself_ = true;
+    retain();
+  }
+}
+
+bool MutexObject::unlock() {
+  if (state_->owner.load(std::memory_order_relaxed) != currentThreadId()) {
+    return false;
+  }
+  if (--state_->depth > 0) {
+    pthread_mutex_unlock(&state_->mutex);
+    return true;
+  }
+  state_->owner.store(0, std::memory_order_relaxed);
+  const bool heldItself = std::exchange(holdsItself_, false);
+  pthread_mutex_unlock(&state_->mutex);
+  if (heldItself) {
+    release();
+  }
+  return true;
+}
+
+int MutexObject::obtain(const Deadline& deadline) {
+  if (deadline.infinite()) {
+    return pthread_mutex_lock(&state_->mutex);
+  }
+  // A free or abandoned mutex is taken at once, without the wall clock.
+  const int tried = pthread_mutex_trylock(&state_->mutex);
+  if (deadline.immediate() || tried != EBUSY) {
+    return tried;
+  }
+  for (;;) {
+    const timespec end = deadline.realtime();
+    const int status = pthread_mutex_timedlock(&state_->mutex, &end);
+    // A wall clock set forward ends the wait early: go on waiting.
+    if (status != ETIMEDOUT || deadline.passed()) {
+      return status;
+    }
+  }
 }
 
 } // namespace tsk::platform::posix

@@ -79,7 +79,7 @@ private:
   Monitor& monitor_;
 };
 
-enum class Kind { kEvent, kMutex, kThread };
+enum class Kind { kEvent, kMutex, kThread, kSharedMemory };
 
 // Base of every object behind a handle: a kind, for the checks that
 // Windows makes on a handle's type, and a count of references (the open
@@ -93,6 +93,9 @@ public:
 
   Kind kind() const { return kind_; }
   void retain() { references_.fetch_add(1, std::memory_order_relaxed); }
+  // retain() unless the last reference is gone already (the object is on
+  // its way out); false then.
+  bool retainIfAlive();
   // Drops one reference and deletes the object with the last one.
   void release();
 
@@ -112,6 +115,55 @@ public:
 private:
   const Kind kind_;
   std::atomic<int> references_{1};
+};
+
+// An event, unnamed or named.
+class EventObject : public Object {
+public:
+  virtual void set() = 0;
+  virtual void reset() = 0;
+
+protected:
+  EventObject() : Object(Kind::kEvent) {}
+};
+
+// A robust recursive pthread mutex, with its holder's thread id and depth
+// beside it. It lives in a mutex object or, for a named mutex, in memory
+// shared between processes.
+struct MutexState {
+  pthread_mutex_t mutex;
+  std::atomic<uint32_t> owner; // currentThreadId() of the holder; 0 when free
+  uint32_t depth;              // the holder's levels; only the holder touches it
+
+  // Makes a free mutex, shared between processes or not. False when the
+  // system refuses.
+  bool initialise(bool processShared);
+};
+
+// A mutex, unnamed or named. The system hands it over "owner died" when its
+// holder thread ends while holding it, also to a thread of another process.
+//
+// While a thread of this process holds the mutex, the object holds a
+// reference to itself: the system keeps the held mutex in the holder's list
+// of robust mutexes, so its memory must stay until it is released, even if
+// every handle is closed first.
+class MutexObject : public Object {
+public:
+  WaitResult wait(const Deadline& deadline, const std::atomic<bool>* interrupted) override;
+  // Gives up one level; false for a thread that does not hold the mutex.
+  bool unlock();
+
+protected:
+  explicit MutexObject(MutexState* state) : Object(Kind::kMutex), state_(state) {}
+  // For a mutex whose state is found only after construction.
+  void setState(MutexState* state) { state_ = state; }
+
+private:
+  int obtain(const Deadline& deadline);
+  void becomeHolder(uint32_t self);
+
+  MutexState* state_;
+  bool holdsItself_ = false; // touched by holders only, under the mutex
 };
 
 } // namespace tsk::platform::posix

@@ -27,12 +27,12 @@ namespace {
 // count under the monitor too, so a signal that sees blocked waiters there
 // finds them asleep on the condition variable (or about to look again).
 
-class Event final : public Object {
+class Event final : public EventObject {
 public:
   Event(bool manualReset, bool signalled)
-      : Object(Kind::kEvent), manualReset_(manualReset), word_(signalled ? kSignal : 0) {}
+      : manualReset_(manualReset), word_(signalled ? kSignal : 0) {}
 
-  void set() {
+  void set() override {
     if (manualReset_) {
       if (blockedIn(word_.fetch_or(kSignal)) > 0) {
         releaseAllBlocked();
@@ -48,7 +48,7 @@ public:
     handOverOrKeep();
   }
 
-  void reset() {
+  void reset() override {
     if (word_.load() & kSignal) {
       word_.fetch_and(~kSignal);
     }
@@ -153,89 +153,21 @@ private:
 
 // ---- Mutex -----------------------------------------------------------------
 
-class Mutex final : public Object {
+class Mutex final : public MutexObject {
 public:
-  Mutex() : Object(Kind::kMutex) {
-    pthread_mutexattr_t attributes;
-    pthread_mutexattr_init(&attributes);
-    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
-    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
-    valid_ = pthread_mutex_init(&mutex_, &attributes) == 0;
-    pthread_mutexattr_destroy(&attributes);
-  }
+  Mutex() : MutexObject(&state_) { valid_ = state_.initialise(false); }
 
   ~Mutex() override {
     if (valid_) {
-      pthread_mutex_destroy(&mutex_);
+      pthread_mutex_destroy(&state_.mutex);
     }
   }
 
   bool valid() const { return valid_; }
 
-  WaitResult wait(const Deadline& deadline, const std::atomic<bool>*) override {
-    const int status = obtain(deadline);
-    if (status == 0) {
-      if (depth_++ == 0) {
-        retain();
-        owner_.store(selfId(), std::memory_order_relaxed);
-      }
-      return WaitResult::kSignalled;
-    }
-    if (status == EOWNERDEAD) {
-      // The new owner starts afresh with one level; the reference the dead
-      // owner took passes to it.
-      pthread_mutex_consistent(&mutex_);
-      depth_ = 1;
-      owner_.store(selfId(), std::memory_order_relaxed);
-      return WaitResult::kAbandoned;
-    }
-    return status == EBUSY || status == ETIMEDOUT ? WaitResult::kTimedOut : WaitResult::kFailed;
-  }
-
-  // Gives up one level; false for a thread that does not hold the mutex.
-  bool unlock() {
-    if (owner_.load(std::memory_order_relaxed) != selfId()) {
-      return false;
-    }
-    if (--depth_ > 0) {
-      pthread_mutex_unlock(&mutex_);
-      return true;
-    }
-    owner_.store(0, std::memory_order_relaxed);
-    pthread_mutex_unlock(&mutex_);
-    release();
-    return true;
-  }
-
 private:
-  int obtain(const Deadline& deadline) {
-    if (deadline.infinite()) {
-      return pthread_mutex_lock(&mutex_);
-    }
-    // A free or abandoned mutex is taken at once, without the wall clock.
-    const int tried = pthread_mutex_trylock(&mutex_);
-    if (deadline.immediate() || tried != EBUSY) {
-      return tried;
-    }
-    for (;;) {
-      const timespec end = deadline.realtime();
-      const int status = pthread_mutex_timedlock(&mutex_, &end);
-      // A wall clock set forward ends the wait early: go on waiting.
-      if (status != ETIMEDOUT || deadline.passed()) {
-        return status;
-      }
-    }
-  }
-
-  pthread_mutex_t mutex_;
+  MutexState state_;
   bool valid_ = false;
-  // The owner's identity, so that a release by another thread is refused
-  // before it reaches the system, and its depth, which only the owner
-  // touches. The owner holds a reference to the object, so that closing the
-  // last handle cannot free a mutex that a thread still holds (the system
-  // keeps a link to it in the owner's list of robust mutexes).
-  std::atomic<uintptr_t> owner_{0};
-  uint32_t depth_ = 0;
 };
 
 } // namespace
@@ -384,7 +316,7 @@ Handle createEvent(bool manualReset, bool initiallySignalled) {
 }
 
 bool setEvent(Handle event) {
-  auto* object = static_cast<posix::Event*>(Object::from(event, Kind::kEvent));
+  auto* object = static_cast<posix::EventObject*>(Object::from(event, Kind::kEvent));
   if (object == nullptr) {
     return false;
   }
@@ -393,7 +325,7 @@ bool setEvent(Handle event) {
 }
 
 bool resetEvent(Handle event) {
-  auto* object = static_cast<posix::Event*>(Object::from(event, Kind::kEvent));
+  auto* object = static_cast<posix::EventObject*>(Object::from(event, Kind::kEvent));
   if (object == nullptr) {
     return false;
   }
@@ -411,7 +343,7 @@ Handle createMutex() {
 }
 
 bool releaseMutex(Handle mutex) {
-  auto* object = static_cast<posix::Mutex*>(Object::from(mutex, Kind::kMutex));
+  auto* object = static_cast<posix::MutexObject*>(Object::from(mutex, Kind::kMutex));
   return object != nullptr && object->unlock();
 }
 

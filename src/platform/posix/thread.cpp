@@ -309,12 +309,43 @@ WaitResult waitAtSafePoint(Handle object, uint32_t milliseconds) {
   return result;
 }
 
-uint32_t currentThreadId() {
-  static thread_local uint32_t id = static_cast<uint32_t>(syscall(SYS_gettid));
-  return id;
+// The ids are system calls to read, so each is read once: the thread's by
+// the thread, the process's by the process. The child of a fork is another
+// process, and its one thread another thread: there both are read again.
+namespace {
+
+thread_local uint32_t t_threadId = 0;
+std::atomic<uint32_t> g_processId{0};
+
+void forgetIdsInChild() {
+  t_threadId = 0;
+  g_processId.store(0, std::memory_order_relaxed);
 }
 
-uint32_t currentProcessId() { return static_cast<uint32_t>(getpid()); }
+void readIdsAgainAfterFork() {
+  static const bool registered = pthread_atfork(nullptr, nullptr, &forgetIdsInChild) == 0;
+  (void)registered;
+}
+
+} // namespace
+
+uint32_t currentThreadId() {
+  if (t_threadId == 0) {
+    readIdsAgainAfterFork();
+    t_threadId = static_cast<uint32_t>(syscall(SYS_gettid));
+  }
+  return t_threadId;
+}
+
+uint32_t currentProcessId() {
+  uint32_t id = g_processId.load(std::memory_order_relaxed);
+  if (id == 0) {
+    readIdsAgainAfterFork();
+    id = static_cast<uint32_t>(getpid());
+    g_processId.store(id, std::memory_order_relaxed);
+  }
+  return id;
+}
 
 uint32_t processorCount() {
   const long count = sysconf(_SC_NPROCESSORS_ONLN);

@@ -1,4 +1,4 @@
-// The home trash of the freedesktop.org trash specification, which desktop
+// The home trash of freedesktop.org desktops, which desktop
 // file managers, gio and trash-cli share: $XDG_DATA_HOME/Trash (default
 // ~/.local/share/Trash) holds each trashed object as files/NAME and its
 // record as info/NAME.trashinfo:
@@ -15,7 +15,7 @@
 // name gets a ".2", ".3", ... suffix), then renames the object into files/.
 // If the rename fails the record is removed again. An object on another
 // file system than the trash cannot be renamed there and is refused: it is
-// not copied, and the per-volume trash directories of the specification are
+// not copied, and the per-volume trash directories of other file systems are
 // not used. Purging deletes files/NAME, then the record, so that an
 // interrupted purge leaves at worst a record without its file, which the
 // next purge of it removes.

@@ -1,4 +1,4 @@
-// The user's base directories of the XDG Base Directory specification, and
+// The user's base directories (XDG_DATA_HOME and its kin, with their defaults), and
 // private directories created under them.
 #ifndef TSKBASE_SRC_PLATFORM_POSIX_USER_DIRECTORIES_H
 #define TSKBASE_SRC_PLATFORM_POSIX_USER_DIRECTORIES_H

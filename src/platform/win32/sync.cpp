@@ -1,5 +1,5 @@
-// Windows' critical sections, events, mutexes and waits, behind the
-// library's interface.
+// Windows' critical sections, events, mutexes, waits, named objects and
+// security descriptors, behind the library's interface.
 #include "platform/sync.h"
 
 #include <windows.h>
@@ -89,6 +89,56 @@ WaitResult waitForAll(const Handle* objects, size_t count, uint32_t milliseconds
     }
   }
   return outcome;
+}
+
+Handle duplicateHandle(Handle object) {
+  HANDLE duplicate = nullptr;
+  const HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, object, self, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return nullptr;
+  }
+  return duplicate;
+}
+
+Handle createNamedEvent(const tsk_wchar_t* name, bool manualReset, bool initiallySignalled,
+                        SecurityAttributes* security) {
+  return CreateEventW(security, manualReset, initiallySignalled, name);
+}
+
+Handle createNamedMutex(const tsk_wchar_t* name, SecurityAttributes* security) {
+  return CreateMutexW(security, FALSE, name);
+}
+
+Handle createSharedMemory(const tsk_wchar_t* name, uint32_t size, SecurityAttributes* security) {
+  if (name == nullptr || name[0] == 0) {
+    return nullptr;
+  }
+  // Backed by the paging file.
+  return CreateFileMappingW(INVALID_HANDLE_VALUE, security, PAGE_READWRITE, 0, size, name);
+}
+
+void* mapSharedMemory(Handle memory) { return MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, 0); }
+
+bool unmapSharedMemory(void* view) { return UnmapViewOfFile(view) != FALSE; }
+
+size_t securityDescriptorSize() { return SECURITY_DESCRIPTOR_MIN_LENGTH; }
+
+size_t securityAttributesSize() { return sizeof(SECURITY_ATTRIBUTES); }
+
+SecurityAttributes* makeOpenSecurity(void* descriptor, void* attributes) {
+  if (!InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !SetSecurityDescriptorDacl(descriptor, TRUE, nullptr, FALSE)) {
+    return nullptr;
+  }
+  auto* record = static_cast<SECURITY_ATTRIBUTES*>(attributes);
+  record->nLength = sizeof(SECURITY_ATTRIBUTES);
+  record->lpSecurityDescriptor = descriptor;
+  record->bInheritHandle = FALSE;
+  return record;
+}
+
+void* securityDescriptorOf(const SecurityAttributes* attributes) {
+  return attributes->lpSecurityDescriptor;
 }
 
 } // namespace tsk::platform

@@ -33,7 +33,14 @@ bool terminateThread(Handle thread, uint32_t exitCode) {
   if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
     return true;
   }
-  return TerminateThread(thread, exitCode) != FALSE;
+  if (TerminateThread(thread, exitCode) == FALSE) {
+    return false;
+  }
+  // TerminateThread only starts the end: the thread is waited for, so that
+  // a caller holding a lock that the thread takes knows it can no longer
+  // end while holding it.
+  WaitForSingleObject(thread, INFINITE);
+  return true;
 }
 
 bool threadExitCode(Handle thread, uint32_t* exitCode) {

@@ -1,0 +1,302 @@
+// The thread-pool manager and thread_setName through the exported functions.
+#include "tskbase/thread_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <thread>
+
+#include "allocation_failure.h"
+#include "child_process.h"
+#include "executable_path.h"
+#include "platform.h"
+#include "pool_support.h"
+#include "threadpool/timing.h"
+
+#if !defined(_WIN32)
+#include <sys/prctl.h>
+#endif
+
+namespace {
+
+using namespace tsk::test;
+using Manager = tsk_threadpool_manager;
+using Worker = tsk_threadpool_worker;
+using Statuses = std::vector<tsk_status>;
+
+// The whole program runs in a scratch directory, where "debug.txt" lands.
+struct ScratchEnvironment : testing::Environment {
+  std::unique_ptr<InScratchDirectory> directory;
+  void SetUp() override { directory = std::make_unique<InScratchDirectory>(); }
+  void TearDown() override { directory.reset(); }
+};
+const auto* const kScratch = testing::AddGlobalTestEnvironment(new ScratchEnvironment);
+
+std::atomic<int> g_runs{0};
+
+// The statuses of every function that takes a worker, given `worker`.
+Statuses workerCalls(Manager* manager, Worker* worker) {
+  return {threadpoolMan_runThread(manager, worker, &countRun, &g_runs),
+          threadpoolMan_suspendThread(manager, worker),
+          threadpoolMan_resumeThread(manager, worker),
+          threadpoolMan_validateThread(manager, worker),
+          threadpoolMan_killThread(manager, worker, 0),
+          threadpoolMan_killThread(manager, worker, 1)};
+}
+const Statuses kRefused(6, TSK_FAIL);
+
+// Until pause and resume both succeed: every worker is IDLE.
+bool allIdleEventually(Manager* manager) {
+  return eventually(
+      [&] { return threadpoolMan_pause(manager) + threadpoolMan_resume(manager) == 0; });
+}
+
+// One manager for every caller, also when the first callers race; freeing
+// it returns without waiting for the monitor's ten-minute sleep and clears
+// the variable. Kept copies of the handle, and null arguments, are refused
+// everywhere without other effects (and never read).
+TEST(Manager, OneInstanceUntilFreed) {
+  std::vector<Manager*> seen(4);
+  std::vector<std::thread> callers;
+  for (Manager*& handle : seen) {
+    callers.emplace_back([&handle] { handle = threadpoolMan_new(); });
+  }
+  std::for_each(callers.begin(), callers.end(), [](std::thread& caller) { caller.join(); });
+  Manager* manager = seen[0];
+  EXPECT_EQ(seen, std::vector<Manager*>(4, manager));
+  uint64_t pools = 0;
+  EXPECT_EQ(threadpoolMan_getPoolCount(manager, &pools), TSK_OK);
+  EXPECT_EQ(pools, 1u);
+  EXPECT_EQ(workerCalls(manager, nullptr), kRefused);
+  Background freeing([&] { EXPECT_EQ(threadpoolMan_free(&manager), TSK_OK); });
+  ASSERT_TRUE(freeing.ends());
+  EXPECT_EQ(manager, nullptr);
+  for (Manager* stale : {seen[0], manager}) {
+    Worker* worker = reinterpret_cast<Worker*>(&pools);
+    pools = 7;
+    EXPECT_EQ(
+        (Statuses{threadpoolMan_getPoolCount(stale, &pools),
+                  threadpoolMan_getThread(stale, &worker),
+                  threadpoolMan_runFunction(stale, &countRun, &g_runs), threadpoolMan_pause(stale),
+                  threadpoolMan_resume(stale), threadpoolMan_free(&stale)}),
+        Statuses(6, TSK_FAIL));
+    EXPECT_EQ(workerCalls(stale, reinterpret_cast<Worker*>(&pools)), kRefused);
+    EXPECT_EQ(pools, 0u);
+  }
+  EXPECT_EQ(threadpoolMan_free(nullptr) | threadpoolMan_getPoolCount(seen[0], nullptr), TSK_FAIL);
+  EXPECT_EQ(g_runs, 0);
+}
+
+// The default pool grows to 100 workers running at once and refuses a 101st
+// request; pause then passes them all over, and resume fails at the first.
+// A hard kill takes a worker out and makes room (on Windows ending its
+// routine at once, elsewhere once it returns); a soft kill leaves it
+// counting, STOPPED. Addresses that are no workers are refused.
+TEST(Manager, GrowsToAHundredAndKills) {
+  Manager* manager = threadpoolMan_new();
+  Gate gate, victimGate;
+  Worker* victim = nullptr;
+  ASSERT_EQ(threadpoolMan_getThread(manager, &victim), TSK_OK);
+  ASSERT_TRUE(eventually(
+      [&] { return threadpoolMan_runThread(manager, victim, &Gate::pass, &victimGate) == 0; }));
+  for (int i = 1; i < 100; ++i) { // refused while warm-up steps still hold workers
+    ASSERT_TRUE(
+        eventually([&] { return threadpoolMan_runFunction(manager, &Gate::pass, &gate) == 0; }));
+  }
+  ASSERT_TRUE(gate.reached(99));
+  Worker* worker = victim;
+  EXPECT_EQ(threadpoolMan_getThread(manager, &worker), TSK_FAIL);
+  EXPECT_EQ(worker, nullptr);
+  EXPECT_EQ(threadpoolMan_runFunction(manager, &Gate::pass, &gate), TSK_FAIL);
+  EXPECT_EQ(threadpoolMan_pause(manager), TSK_OK);
+  EXPECT_EQ(threadpoolMan_resume(manager), TSK_FAIL);
+  {
+    Background killing([&] { EXPECT_EQ(threadpoolMan_killThread(manager, victim, 1), TSK_OK); });
+    EXPECT_TRUE(kWindows ? killing.ends() : killing.blocked()) << "waits for the routine (POSIX)";
+    victimGate.open = true;
+  }
+  EXPECT_EQ(victimGate.departed, kWindows ? 0 : 1);
+  victimGate.departed = 1; // a routine ended by the kill never leaves the gate
+  for (void* address :
+       {static_cast<void*>(victim), static_cast<void*>(&gate), static_cast<void*>(manager)}) {
+    EXPECT_EQ(workerCalls(manager, static_cast<Worker*>(address)), kRefused);
+  }
+  ASSERT_EQ(threadpoolMan_getThread(manager, &worker), TSK_OK);
+  EXPECT_EQ(threadpoolMan_killThread(manager, worker, 0), TSK_OK);
+  EXPECT_EQ(workerCalls(manager, worker),
+            (Statuses{TSK_FAIL, TSK_FAIL, TSK_OK, TSK_OK, TSK_OK, TSK_OK}));
+  EXPECT_EQ(threadpoolMan_runFunction(manager, &Gate::pass, &gate), TSK_OK)
+      << "room after the kill";
+  gate.open = true;
+  EXPECT_EQ(threadpoolMan_free(&manager), TSK_OK);
+}
+
+struct Inside {
+  Manager* manager = threadpoolMan_new();
+  std::atomic<Worker*> self{nullptr};
+  std::atomic<tsk_status> freed{0}, killed{0};
+};
+
+// Tries to free its manager and to end its own thread.
+uint32_t reachOut(void* argument) {
+  auto* inside = static_cast<Inside*>(argument);
+  Manager* copy = inside->manager;
+  inside->freed = threadpoolMan_free(&copy);
+  eventually([&] { return inside->self != nullptr; });
+  inside->killed = threadpoolMan_killThread(inside->manager, inside->self, 1);
+  return 0;
+}
+
+// Four threads submit 20,000 routines between them, trying again while all
+// 100 workers are busy; freeing the manager at once waits for them, and
+// every routine has run exactly once. A routine can neither free its manager
+// nor end its own thread (it is stopped all the same).
+TEST(Manager, EveryRoutineRunsExactlyOnce) {
+  Inside inside;
+  Worker* worker = nullptr;
+  ASSERT_EQ(threadpoolMan_getThread(inside.manager, &worker), TSK_OK);
+  ASSERT_TRUE(eventually(
+      [&] { return threadpoolMan_runThread(inside.manager, worker, &reachOut, &inside) == 0; }));
+  inside.self = worker;
+  std::vector<std::atomic<int>> runs(20000);
+  std::vector<std::thread> submitters;
+  for (size_t first = 0; first < 4; ++first) {
+    submitters.emplace_back([&, first] {
+      for (size_t i = first; i < runs.size(); i += 4) {
+        while (threadpoolMan_runFunction(inside.manager, &countRun, &runs[i]) != TSK_OK) {
+          std::this_thread::yield();
+        }
+      }
+    });
+  }
+  std::for_each(submitters.begin(), submitters.end(), [](std::thread& caller) { caller.join(); });
+  EXPECT_EQ(threadpoolMan_validateThread(inside.manager, worker), TSK_OK);
+  EXPECT_EQ(threadpoolMan_free(&inside.manager), TSK_OK);
+  EXPECT_TRUE(std::all_of(runs.begin(), runs.end(), [](auto& count) { return count == 1; }));
+  EXPECT_EQ(inside.freed + inside.killed, 2 * TSK_FAIL);
+}
+
+// The first dump of a new manager, on standard output and in "debug.txt"
+// alike: two empty lines, the monitor's line, the date, an empty line, the
+// pool's line and four lines for each of its 50 workers.
+TEST(Manager, FirstDump) {
+  std::filesystem::remove("debug.txt");
+  testing::internal::CaptureStdout();
+  Manager* manager = threadpoolMan_new();
+  const bool dumped = eventually([] { return linesOf(logText()).size() >= 206; });
+  EXPECT_EQ(threadpoolMan_free(&manager), TSK_OK);
+  const std::string printed = withoutCarriageReturns(testing::internal::GetCapturedStdout());
+  ASSERT_TRUE(dumped);
+  EXPECT_EQ(printed, logText());
+  const std::string time =
+      "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}";
+  std::vector<std::string> expected = {
+      "",          "", "Monitor Thread [0-9]+: Entering ThreadPoolManager::ThreadFunc",
+      "\t" + time, "", "Poolname: default pool \\(size = 50\\)"};
+  for (int worker = 0; worker < 50; ++worker) {
+    expected.insert(expected.end(),
+                    {"\tThread [0-9]+: (IDLE|RUNNING)", "\t\tlast accessed: " + time,
+                     "\t\tlast finished: " + time, "\t\tRemove: (No|Yes)"});
+  }
+  const std::vector<std::string> lines = linesOf(printed);
+  ASSERT_EQ(lines.size(), expected.size()) << "one pass only";
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(lines[i], std::regex(expected[i]))) << lines[i];
+  }
+}
+
+// With a short monitor period and every idle worker removable, the monitor
+// retires workers down to 25; their handles are refused afterwards, and the
+// pool grows again on demand. Resume fails with every worker IDLE.
+TEST(Manager, MonitorRetiresIdleWorkers) {
+  tsk::testing::setMonitorPeriod(20);
+  std::filesystem::remove("debug.txt");
+  Manager* manager = threadpoolMan_new();
+  // The monitor's warm-up comes before its first dump.
+  ASSERT_TRUE(eventually([] { return logText().find("Poolname") != std::string::npos; }));
+  ASSERT_TRUE(allIdleEventually(manager));
+  EXPECT_EQ(threadpoolMan_resume(manager), TSK_FAIL);
+  Worker* first = nullptr;
+  threadpoolMan_getThread(manager, &first);
+  tsk::testing::setIdleLimit(-1.0);
+  EXPECT_TRUE(eventually([] { return logText().find("(size = 25)\n") != std::string::npos; }));
+  tsk::testing::restoreThreadPoolTiming();
+  EXPECT_EQ(workerCalls(manager, first), kRefused);
+  Gate gate;
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(threadpoolMan_runFunction(manager, &Gate::pass, &gate), TSK_OK);
+  }
+  gate.open = true;
+  EXPECT_EQ(threadpoolMan_free(&manager), TSK_OK);
+}
+
+// When memory runs out while the manager is made, threadpoolMan_new gives
+// null and leaves nothing behind.
+TEST(Manager, NullWhenMemoryRunsOut) {
+  const int64_t allocations = countAllocations([] {
+    Manager* manager = threadpoolMan_new();
+    threadpoolMan_free(&manager);
+  });
+  for (const int64_t failing : {int64_t{1}, int64_t{2}, allocations / 2, allocations}) {
+    FailNthAllocation failure(failing);
+    EXPECT_EQ(threadpoolMan_new(), nullptr) << failing;
+    EXPECT_EQ(failure.leaked(), 0) << failing;
+  }
+}
+
+// The calling thread's name as the system shows it (Linux), or "?".
+std::string shownName() {
+  char name[16] = "?";
+#if !defined(_WIN32)
+  prctl(PR_GET_NAME, name);
+#endif
+  return name;
+}
+
+// A name is cut after 9 characters; a null name leaves the name as it was.
+// (Windows tells a name only to a debugger, or as a description where the
+// system has them: there the call must just return.)
+TEST(ThreadName, NamesTheCallingThread) {
+  const std::pair<const char*, std::string> names[] = {{"worker", "worker"},
+                                                       {"123456789", "123456789"},
+                                                       {"monitoring-13", "monitorin"},
+                                                       {nullptr, "before"}};
+  for (const auto& [name, shown] : names) {
+    std::string seen;
+    std::thread([&, name = name] {
+      thread_setName("before");
+      thread_setName(name);
+      seen = shownName();
+    }).join();
+    EXPECT_TRUE(seen == shown || seen == "?") << (name ? name : "(null)") << ": " << seen;
+  }
+}
+
+// A process that leaves with its manager alive exits cleanly, also after
+// unloading the library while the manager's threads are at work.
+TEST(ManagerProcess, LeavingWithoutFreeingEndsCleanly) {
+  for (const char* mode : {"exit", "unload"}) {
+    ChildProcess child(helperBeside(executablePath(), "threadpool_test_helper"),
+                       {mode, TSKBASE_LIBRARY_FILE});
+    ASSERT_TRUE(child.started());
+    bool done = false;
+    int exitCode = -1;
+    {
+      Background running([&] {
+        // The monitor's dump comes first; "" is also the end of the output.
+        for (int lines = 0; lines < 10000 && !done; ++lines) {
+          done = child.readLine() == "done";
+        }
+        exitCode = child.wait();
+      });
+      if (!running.endsWithin(std::chrono::seconds(60))) {
+        child.kill();
+      }
+    }
+    EXPECT_TRUE(done) << mode;
+    EXPECT_EQ(exitCode, 0) << mode;
+  }
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+// The other process of the thread-pool tests. It loads the shipped library
+// at run time, starts the manager with a few warm-up steps, and leaves
+// without freeing it, as an application may:
+//   threadpool_test_helper exit LIBRARY     returns from main at once
+//   threadpool_test_helper unload LIBRARY   first unloads the library while
+//                                           its threads are at work, then
+//                                           calls into it again
+// It prints "done" last and exits with 0 unless something went wrong.
+#include "tskbase/thread_pool.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "shared_library.h"
+
+// In the sanitized builds: the sanitizer runtime of LLVM 16 and older
+// mistakes the dynamic TLS blocks of a library loaded at run time for an old
+// glibc's, and the leak checker's tracer then crashes at exit scanning them.
+// Leaving __tls_get_addr alone avoids that; the leak check itself still runs.
+extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    return 2;
+  }
+  static auto* library = new tsk::test::SharedLibrary(argv[2]);
+  const auto create =
+      reinterpret_cast<tsk_threadpool_manager* (*)()>(library->find("threadpoolMan_new"));
+  const auto run =
+      reinterpret_cast<tsk_status (*)(tsk_threadpool_manager*, tsk_thread_routine, void*)>(
+          library->find("threadpoolMan_runFunction"));
+  tsk_threadpool_manager* manager = create != nullptr && run != nullptr ? create() : nullptr;
+  if (manager == nullptr) {
+    return 3;
+  }
+  for (int i = 0; i < 8; ++i) {
+    run(manager, nullptr, nullptr);
+  }
+  if (std::strcmp(argv[1], "unload") == 0) {
+    // The steps and the monitor's first pass go on in the library's code
+    // meanwhile; the manager keeps the library loaded, so its
+    // functions are still there afterwards.
+    delete library;
+    library = nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    if (run(manager, nullptr, nullptr) != TSK_OK) {
+      return 4;
+    }
+  }
+  std::printf("done\n");
+  std::fflush(stdout);
+  return 0;
+}
