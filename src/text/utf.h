@@ -17,8 +17,8 @@ using unicode::kReplacementChar;
 using unicode::narrowLength;
 using unicode::Transcoded;
 using unicode::utf16ToUtf8;
-using unicode::utf8ToUtf16;
 using unicode::Utf8Char;
+using unicode::utf8ToUtf16;
 using unicode::wideLength;
 
 } // namespace tsk::text

@@ -33,8 +33,8 @@ Level detectLevel() {
     return Level::kSse2;
   }
   const uint64_t state = osxsave ? savedStateComponents() : 0;
-  constexpr uint64_t kSseAvxState = 0x6;     // XMM and YMM upper halves
-  constexpr uint64_t kAvx512State = 0xE6;    // also the mask and ZMM registers
+  constexpr uint64_t kSseAvxState = 0x6;  // XMM and YMM upper halves
+  constexpr uint64_t kAvx512State = 0xE6; // also the mask and ZMM registers
   unsigned leaf7b = 0, leaf7c = 0;
   if (__get_cpuid_max(0, nullptr) >= 7) {
     __cpuid_count(7, 0, eax, leaf7b, leaf7c, edx);

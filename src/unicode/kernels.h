@@ -44,8 +44,7 @@ struct Progress {
 };
 
 using Utf8Kernel = Progress (*)(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t capacity);
-using Utf16Kernel = Progress (*)(const tsk_wchar_t* s, size_t n, unsigned char* d,
-                                 size_t capacity);
+using Utf16Kernel = Progress (*)(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t capacity);
 
 // One level's kernels. An UntilZero kernel may be null: the driver then
 // measures the string first.

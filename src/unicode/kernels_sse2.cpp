@@ -15,7 +15,6 @@ namespace tsk::unicode {
 
 namespace {
 
-
 // Number of leading bytes below 0x80 among the 16 bytes at s (16: all).
 inline unsigned asciiPrefix16(const unsigned char* s) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
@@ -50,7 +49,6 @@ inline void narrow16(const tsk_wchar_t* s, unsigned char* d) {
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(a, b));
 }
-
 
 // Set bits among the low 16 (no popcnt instruction in the baseline).
 inline unsigned bitCount16(unsigned x) {
@@ -564,8 +562,7 @@ const Kernels kSse2Kernels = {
       return d == nullptr ? fromUtf8<false>(s, n, nullptr, 0) : fromUtf8<true>(s, n, d, capacity);
     },
     [](const tsk_wchar_t* s, size_t n, unsigned char* d, size_t capacity) {
-      return d == nullptr ? fromUtf16<false>(s, n, nullptr, 0)
-                          : fromUtf16<true>(s, n, d, capacity);
+      return d == nullptr ? fromUtf16<false>(s, n, nullptr, 0) : fromUtf16<true>(s, n, d, capacity);
     },
     nullptr,
     nullptr,

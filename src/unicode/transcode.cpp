@@ -130,14 +130,12 @@ Conversion fromUtf16(const tsk_wchar_t* s, size_t n, End end, unsigned char* d, 
 // The character loop alone: the portable level, and the reference that the
 // tests hold the kernels to.
 Progress noKernelUtf8(const unsigned char*, size_t, tsk_wchar_t*, size_t) { return {0, 0, false}; }
-Progress noKernelUtf16(const tsk_wchar_t*, size_t, unsigned char*, size_t) {
-  return {0, 0, false};
-}
+Progress noKernelUtf16(const tsk_wchar_t*, size_t, unsigned char*, size_t) { return {0, 0, false}; }
 
 } // namespace
 
-const Kernels kPortableKernels = {Level::kPortable, "portable", noKernelUtf8, noKernelUtf16,
-                                  nullptr, nullptr};
+const Kernels kPortableKernels = {Level::kPortable, "portable", noKernelUtf8,
+                                  noKernelUtf16,    nullptr,    nullptr};
 
 Conversion convertUtf8(const char* src, size_t length, End end, tsk_wchar_t* dst, size_t capacity,
                        OnIllFormed onIllFormed) {
@@ -146,16 +144,15 @@ Conversion convertUtf8(const char* src, size_t length, End end, tsk_wchar_t* dst
                         : fromUtf8<true>(s, length, end, dst, capacity, onIllFormed);
 }
 
-Conversion convertUtf16(const tsk_wchar_t* src, size_t length, End end, char* dst,
-                        size_t capacity, OnIllFormed onIllFormed) {
+Conversion convertUtf16(const tsk_wchar_t* src, size_t length, End end, char* dst, size_t capacity,
+                        OnIllFormed onIllFormed) {
   auto* d = reinterpret_cast<unsigned char*>(dst);
   return dst == nullptr ? fromUtf16<false>(src, length, end, nullptr, 0, onIllFormed)
                         : fromUtf16<true>(src, length, end, d, capacity, onIllFormed);
 }
 
 Transcoded utf8ToUtf16(const char* src, size_t length, tsk_wchar_t* dst, size_t capacity) {
-  const Conversion c =
-      convertUtf8(src, length, End::kLength, dst, capacity, OnIllFormed::kReplace);
+  const Conversion c = convertUtf8(src, length, End::kLength, dst, capacity, OnIllFormed::kReplace);
   return {c.written, c.status == Status::kDone};
 }
 

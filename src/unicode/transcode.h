@@ -56,8 +56,8 @@ struct Conversion {
 
 Conversion convertUtf8(const char* src, size_t length, End end, tsk_wchar_t* dst, size_t capacity,
                        OnIllFormed onIllFormed);
-Conversion convertUtf16(const tsk_wchar_t* src, size_t length, End end, char* dst,
-                        size_t capacity, OnIllFormed onIllFormed);
+Conversion convertUtf16(const tsk_wchar_t* src, size_t length, End end, char* dst, size_t capacity,
+                        OnIllFormed onIllFormed);
 
 } // namespace tsk::unicode
 

@@ -24,41 +24,61 @@ inline constexpr uint8_t kTwoConts = 1 << 7;     // a continuation after a conti
 inline constexpr uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
 
 // By the high nibble of the first byte of the pair.
-alignas(16) inline constexpr uint8_t kFirstHigh[16] = {
-    kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-    kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-    kTooShort | kOverlong2,
-    kTooShort,
-    kTooShort | kOverlong3 | kSurrogate,
-    kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+alignas(16) inline constexpr uint8_t kFirstHigh[16] = {kTooLong,
+                                                       kTooLong,
+                                                       kTooLong,
+                                                       kTooLong,
+                                                       kTooLong,
+                                                       kTooLong,
+                                                       kTooLong,
+                                                       kTooLong,
+                                                       kTwoConts,
+                                                       kTwoConts,
+                                                       kTwoConts,
+                                                       kTwoConts,
+                                                       kTooShort | kOverlong2,
+                                                       kTooShort,
+                                                       kTooShort | kOverlong3 | kSurrogate,
+                                                       kTooShort | kTooLarge | kTooLarge1000 |
+                                                           kOverlong4};
 
 // By the low nibble of the first byte.
-alignas(16) inline constexpr uint8_t kFirstLow[16] = {
-    kCarry | kOverlong3 | kOverlong2 | kOverlong4,
-    kCarry | kOverlong2,
-    kCarry,
-    kCarry,
-    kCarry | kTooLarge,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000};
+alignas(16) inline constexpr uint8_t kFirstLow[16] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+                                                      kCarry | kOverlong2,
+                                                      kCarry,
+                                                      kCarry,
+                                                      kCarry | kTooLarge,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000 |
+                                                          kSurrogate,
+                                                      kCarry | kTooLarge | kTooLarge1000,
+                                                      kCarry | kTooLarge | kTooLarge1000};
 
 // By the high nibble of the second byte.
 alignas(16) inline constexpr uint8_t kSecondHigh[16] = {
-    kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
     kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
     kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
     kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
     kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-    kTooShort, kTooShort, kTooShort, kTooShort};
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort};
 
 } // namespace tsk::unicode::utf8check
 

@@ -31,8 +31,8 @@ std::string toUtf8String(const tsk_wchar_t* text) {
 }
 
 std::basic_string<tsk_wchar_t> toUtf16String(std::string_view utf8) {
-  std::basic_string<tsk_wchar_t> wide(unicode::utf8ToUtf16(utf8.data(), utf8.size(), nullptr, 0).count,
-                                      0);
+  std::basic_string<tsk_wchar_t> wide(
+      unicode::utf8ToUtf16(utf8.data(), utf8.size(), nullptr, 0).count, 0);
   unicode::utf8ToUtf16(utf8.data(), utf8.size(), wide.data(), wide.size());
   return wide;
 }
