@@ -13,6 +13,15 @@
 
 #include "guarded_memory.h"
 #include "narrow_encoding.h"
+#include "random_utf.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <random>
+
+#include "unicode/dispatch.h"
+#endif
 
 namespace {
 
@@ -223,5 +232,60 @@ TEST(PlatformText, WideCaseMappingInTheCLocaleTouchesAsciiOnly) {
     EXPECT_EQ(lower[i], u >= 'A' && u <= 'Z' ? u + 32 : u) << unsigned{u};
   }
 }
+
+#if defined(_WIN32)
+// One call's observable result: the count, the output it covers, and the
+// error code of a failure.
+template <typename Out>
+std::pair<int, std::basic_string<Out>> outcome(int count, const std::basic_string<Out>& out) {
+  return {count, count == 0 ? std::basic_string<Out>(1, static_cast<Out>(GetLastError()))
+                            : out.substr(0, static_cast<size_t>(count))};
+}
+
+// Code page 65001 goes through the library's transcoders; every call must
+// come out exactly as the system's own, at every level, on well-formed and
+// ill-formed text, with and without the terminator, in every amount of room.
+TEST(PlatformText, Utf8CodePageIsTheSystemsOwnAtEveryLevel) {
+  std::mt19937 rng(65001);
+  for (unsigned level = 0; level < tsk::unicode::kLevelCount; ++level) {
+    if (!tsk::unicode::selectLevel(static_cast<tsk::unicode::Level>(level))) {
+      continue;
+    }
+    for (int round = 0; round < 60; ++round) {
+      const bool illFormed = round % 2 == 1;
+      const std::string utf8 = tsk::test::randomUtf8(rng, rng() % 300, illFormed);
+      const WString utf16 = tsk::test::randomUtf16(rng, rng() % 300, illFormed);
+      for (const int length : {-1, static_cast<int>(utf8.size())}) {
+        const int need = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), length, nullptr, 0);
+        for (const int room : {0, need, need - 1, need / 2}) {
+          WString ours(static_cast<size_t>(need) + 1, 0), theirs = ours;
+          SetLastError(0);
+          const int a = multiByteToWide(kUtf8CodePage, utf8.c_str(), length, ours.data(), room);
+          const auto mine = outcome(a, ours);
+          SetLastError(0);
+          const int b = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), length,
+                                            room == 0 ? nullptr : theirs.data(), room);
+          ASSERT_EQ(mine, outcome(b, theirs)) << "level " << level << ", room " << room;
+        }
+      }
+      for (const int length : {-1, static_cast<int>(utf16.size())}) {
+        const int need =
+            WideCharToMultiByte(CP_UTF8, 0, utf16.c_str(), length, nullptr, 0, nullptr, nullptr);
+        for (const int room : {0, need, need - 1, need / 2}) {
+          std::string ours(static_cast<size_t>(need) + 1, 0), theirs = ours;
+          SetLastError(0);
+          const int a = wideToMultiByte(kUtf8CodePage, utf16.c_str(), length, ours.data(), room);
+          const auto mine = outcome(a, ours);
+          SetLastError(0);
+          const int b =
+              WideCharToMultiByte(CP_UTF8, 0, utf16.c_str(), length,
+                                  room == 0 ? nullptr : theirs.data(), room, nullptr, nullptr);
+          ASSERT_EQ(mine, outcome(b, theirs)) << "level " << level << ", room " << room;
+        }
+      }
+    }
+  }
+}
+#endif
 
 } // namespace
