@@ -14,11 +14,11 @@ namespace {
 #define TSK_UNICODE_TARGET "avx2,bmi,bmi2,popcnt"
 #include "unicode/mixed_blocks.h"
 
-struct Ascii32 {
+struct Ascii32 : Blocks128 {
   static constexpr unsigned kWidth = 32;
 
   template <bool kWrite>
-  TSK_KERNEL static unsigned fromUtf8(const unsigned char* s, tsk_wchar_t* d) {
+  TSK_KERNEL static unsigned asciiFromUtf8(const unsigned char* s, tsk_wchar_t* d) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
     if constexpr (kWrite) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(d),
@@ -31,7 +31,7 @@ struct Ascii32 {
   }
 
   template <bool kWrite>
-  TSK_KERNEL static unsigned fromUtf16(const tsk_wchar_t* s, unsigned char* d) {
+  TSK_KERNEL static unsigned asciiFromUtf16(const tsk_wchar_t* s, unsigned char* d) {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 16));
     if constexpr (kWrite) {

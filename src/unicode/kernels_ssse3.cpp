@@ -13,11 +13,11 @@ namespace {
 #define TSK_UNICODE_TARGET "ssse3"
 #include "unicode/mixed_blocks.h"
 
-struct Ascii16 {
+struct Ascii16 : Blocks128 {
   static constexpr unsigned kWidth = 16;
 
   template <bool kWrite>
-  TSK_KERNEL static unsigned fromUtf8(const unsigned char* s, tsk_wchar_t* d) {
+  TSK_KERNEL static unsigned asciiFromUtf8(const unsigned char* s, tsk_wchar_t* d) {
     const __m128i v = load128(s);
     if constexpr (kWrite) {
       const __m128i zero = _mm_setzero_si128();
@@ -29,7 +29,7 @@ struct Ascii16 {
   }
 
   template <bool kWrite>
-  TSK_KERNEL static unsigned fromUtf16(const tsk_wchar_t* s, unsigned char* d) {
+  TSK_KERNEL static unsigned asciiFromUtf16(const tsk_wchar_t* s, unsigned char* d) {
     const __m128i a = load128(s);
     const __m128i b = load128(s + 8);
     if constexpr (kWrite) {

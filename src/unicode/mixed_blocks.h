@@ -224,26 +224,28 @@ TSK_KERNEL BlockResult utf16Block(const tsk_wchar_t* s, unsigned char* d) {
   return {positions, firstBytes + tables::kPackBytes.bytes[indexHi]};
 }
 
-// The kernel loops. `Ascii` is the level's ASCII step: Ascii::kWidth
-// elements at a time, Ascii::fromUtf8 / fromUtf16 write all
-// of them and return how many of them lead with ASCII.
+// The kernel loops. `Steps` is the level's: Steps::kWidth elements of
+// ASCII at a time through Steps::asciiFromUtf8 / asciiFromUtf16, which
+// write all of them and return how many of them lead with ASCII; and the
+// mixed blocks Steps::utf8Block / utf16Block, which read up to kUtf8Read /
+// kUtf16Read elements and write up to kUtf8Room / kUtf16Room.
 
-template <class Ascii, bool kWrite>
+template <class Steps, bool kWrite>
 TSK_KERNEL Progress utf8Loop(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap) {
+  constexpr size_t kRoom = Steps::kWidth > 32 ? Steps::kWidth : 32;
   size_t i = 0;
   size_t o = 0;
-  constexpr size_t kRoom = Ascii::kWidth > 32 ? Ascii::kWidth : 32;
   while (n - i >= kRoom && (!kWrite || cap - o >= kRoom)) {
-    const unsigned ascii = Ascii::template fromUtf8<kWrite>(s + i, kWrite ? d + o : nullptr);
+    const unsigned ascii = Steps::template asciiFromUtf8<kWrite>(s + i, kWrite ? d + o : nullptr);
     i += ascii;
     o += ascii;
-    if (ascii == Ascii::kWidth || n - i < 19) {
+    if (ascii == Steps::kWidth || n - i < Steps::kUtf8Read) {
       continue;
     }
-    if (kWrite && cap - o < 16) {
+    if (kWrite && cap - o < Steps::kUtf8Room) {
       break;
     }
-    const BlockResult block = utf8Block<kWrite>(s + i, kWrite ? d + o : nullptr);
+    const BlockResult block = Steps::template utf8Block<kWrite>(s + i, kWrite ? d + o : nullptr);
     if (block.read == 0) {
       break;
     }
@@ -253,22 +255,22 @@ TSK_KERNEL Progress utf8Loop(const unsigned char* s, size_t n, tsk_wchar_t* d, s
   return {i, o, false};
 }
 
-template <class Ascii, bool kWrite>
+template <class Steps, bool kWrite>
 TSK_KERNEL Progress utf16Loop(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t cap) {
+  constexpr size_t kRoom = Steps::kWidth > 32 ? Steps::kWidth : 32;
   size_t i = 0;
   size_t o = 0;
-  constexpr size_t kRoom = Ascii::kWidth > 32 ? Ascii::kWidth : 32;
   while (n - i >= kRoom && (!kWrite || cap - o >= kRoom)) {
-    const unsigned ascii = Ascii::template fromUtf16<kWrite>(s + i, kWrite ? d + o : nullptr);
+    const unsigned ascii = Steps::template asciiFromUtf16<kWrite>(s + i, kWrite ? d + o : nullptr);
     i += ascii;
     o += ascii;
-    if (ascii == Ascii::kWidth || n - i < 9) {
+    if (ascii == Steps::kWidth || n - i < Steps::kUtf16Read) {
       continue;
     }
-    if (kWrite && cap - o < 28) {
+    if (kWrite && cap - o < Steps::kUtf16Room) {
       break;
     }
-    const BlockResult block = utf16Block<kWrite>(s + i, kWrite ? d + o : nullptr);
+    const BlockResult block = Steps::template utf16Block<kWrite>(s + i, kWrite ? d + o : nullptr);
     if (block.read == 0) {
       break;
     }
@@ -278,16 +280,33 @@ TSK_KERNEL Progress utf16Loop(const tsk_wchar_t* s, size_t n, unsigned char* d, 
   return {i, o, false};
 }
 
-template <class Ascii>
+// The 128-bit blocks above, for levels that have no wider ones.
+struct Blocks128 {
+  static constexpr size_t kUtf8Read = 19;
+  static constexpr size_t kUtf8Room = 16;
+  static constexpr size_t kUtf16Read = 9;
+  static constexpr size_t kUtf16Room = 28;
+
+  template <bool kWrite>
+  TSK_KERNEL static BlockResult utf8Block(const unsigned char* s, tsk_wchar_t* d) {
+    return ::tsk::unicode::utf8Block<kWrite>(s, d);
+  }
+  template <bool kWrite>
+  TSK_KERNEL static BlockResult utf16Block(const tsk_wchar_t* s, unsigned char* d) {
+    return ::tsk::unicode::utf16Block<kWrite>(s, d);
+  }
+};
+
+template <class Steps>
 __attribute__((target(TSK_UNICODE_TARGET))) Progress utf8Kernel(const unsigned char* s, size_t n,
                                                                 tsk_wchar_t* d, size_t cap) {
-  return d == nullptr ? utf8Loop<Ascii, false>(s, n, nullptr, 0)
-                      : utf8Loop<Ascii, true>(s, n, d, cap);
+  return d == nullptr ? utf8Loop<Steps, false>(s, n, nullptr, 0)
+                      : utf8Loop<Steps, true>(s, n, d, cap);
 }
 
-template <class Ascii>
+template <class Steps>
 __attribute__((target(TSK_UNICODE_TARGET))) Progress utf16Kernel(const tsk_wchar_t* s, size_t n,
                                                                  unsigned char* d, size_t cap) {
-  return d == nullptr ? utf16Loop<Ascii, false>(s, n, nullptr, 0)
-                      : utf16Loop<Ascii, true>(s, n, d, cap);
+  return d == nullptr ? utf16Loop<Steps, false>(s, n, nullptr, 0)
+                      : utf16Loop<Steps, true>(s, n, d, cap);
 }
