@@ -236,11 +236,15 @@ TSK_KERNEL Progress utf8Loop(const unsigned char* s, size_t n, tsk_wchar_t* d, s
   size_t i = 0;
   size_t o = 0;
   while (n - i >= kRoom && (!kWrite || cap - o >= kRoom)) {
-    const unsigned ascii = Steps::template asciiFromUtf8<kWrite>(s + i, kWrite ? d + o : nullptr);
-    i += ascii;
-    o += ascii;
-    if (ascii == Steps::kWidth || n - i < Steps::kUtf8Read) {
-      continue;
+    // Text in other scripts has short ASCII runs (spaces, digits): a block
+    // takes those along.
+    if (s[i] < 0x80) {
+      const unsigned ascii = Steps::template asciiFromUtf8<kWrite>(s + i, kWrite ? d + o : nullptr);
+      i += ascii;
+      o += ascii;
+      if (ascii == Steps::kWidth || n - i < Steps::kUtf8Read) {
+        continue;
+      }
     }
     if (kWrite && cap - o < Steps::kUtf8Room) {
       break;
@@ -261,11 +265,14 @@ TSK_KERNEL Progress utf16Loop(const tsk_wchar_t* s, size_t n, unsigned char* d, 
   size_t i = 0;
   size_t o = 0;
   while (n - i >= kRoom && (!kWrite || cap - o >= kRoom)) {
-    const unsigned ascii = Steps::template asciiFromUtf16<kWrite>(s + i, kWrite ? d + o : nullptr);
-    i += ascii;
-    o += ascii;
-    if (ascii == Steps::kWidth || n - i < Steps::kUtf16Read) {
-      continue;
+    if (s[i] < 0x80) {
+      const unsigned ascii =
+          Steps::template asciiFromUtf16<kWrite>(s + i, kWrite ? d + o : nullptr);
+      i += ascii;
+      o += ascii;
+      if (ascii == Steps::kWidth || n - i < Steps::kUtf16Read) {
+        continue;
+      }
     }
     if (kWrite && cap - o < Steps::kUtf16Room) {
       break;
