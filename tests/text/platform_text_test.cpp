@@ -245,46 +245,69 @@ std::pair<int, std::basic_string<Out>> outcome(int count, const std::basic_strin
 // Code page 65001 goes through the library's transcoders; every call must
 // come out exactly as the system's own, at every level, on well-formed and
 // ill-formed text, with and without the terminator, in every amount of room.
+// Wine's converting call, when the room ends between the halves of a
+// surrogate pair, keeps the high half and succeeds; Windows fails there with
+// ERROR_INSUFFICIENT_BUFFER, as the library's contract says (0 rather than
+// a cut). Such a result (ours too, for ill-formed text, which goes to the
+// system) counts as that failure.
+int wineCuts = 0;
+
+template <typename Out>
+std::pair<int, std::basic_string<Out>> windowsOutcome(int count, const std::basic_string<Out>& out,
+                                                      int room) {
+  if (sizeof(Out) == 2 && room > 0 && count == room &&
+      (static_cast<unsigned>(out[static_cast<size_t>(room) - 1]) & 0xFC00) == 0xD800) {
+    ++wineCuts;
+    return {0, std::basic_string<Out>(1, static_cast<Out>(ERROR_INSUFFICIENT_BUFFER))};
+  }
+  return outcome(count, out);
+}
+
+template <typename In, typename Out, typename Ours, typename Theirs>
+void expectTheSystemsOwn(const std::basic_string<In>& text, Ours ours, Theirs theirs) {
+  for (const int length : {-1, static_cast<int>(text.size())}) {
+    const int need = theirs(text.c_str(), length, nullptr, 0);
+    for (const int room : {0, need, need - 1, need / 2}) {
+      std::basic_string<Out> a(static_cast<size_t>(need) + 1, 0), b = a;
+      SetLastError(0);
+      const auto mine = windowsOutcome(ours(text.c_str(), length, a.data(), room), a, room);
+      SetLastError(0);
+      const auto system = windowsOutcome(
+          theirs(text.c_str(), length, room == 0 ? nullptr : b.data(), room), b, room);
+      ASSERT_EQ(mine, system) << "room " << room << " of " << need << ", length " << length;
+    }
+  }
+}
+
 TEST(PlatformText, Utf8CodePageIsTheSystemsOwnAtEveryLevel) {
   std::mt19937 rng(65001);
   for (unsigned level = 0; level < tsk::unicode::kLevelCount; ++level) {
     if (!tsk::unicode::selectLevel(static_cast<tsk::unicode::Level>(level))) {
       continue;
     }
+    SCOPED_TRACE(testing::Message() << "level " << level);
     for (int round = 0; round < 60; ++round) {
       const bool illFormed = round % 2 == 1;
-      const std::string utf8 = tsk::test::randomUtf8(rng, rng() % 300, illFormed);
-      const WString utf16 = tsk::test::randomUtf16(rng, rng() % 300, illFormed);
-      for (const int length : {-1, static_cast<int>(utf8.size())}) {
-        const int need = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), length, nullptr, 0);
-        for (const int room : {0, need, need - 1, need / 2}) {
-          WString ours(static_cast<size_t>(need) + 1, 0), theirs = ours;
-          SetLastError(0);
-          const int a = multiByteToWide(kUtf8CodePage, utf8.c_str(), length, ours.data(), room);
-          const auto mine = outcome(a, ours);
-          SetLastError(0);
-          const int b = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), length,
-                                            room == 0 ? nullptr : theirs.data(), room);
-          ASSERT_EQ(mine, outcome(b, theirs)) << "level " << level << ", room " << room;
-        }
-      }
-      for (const int length : {-1, static_cast<int>(utf16.size())}) {
-        const int need =
-            WideCharToMultiByte(CP_UTF8, 0, utf16.c_str(), length, nullptr, 0, nullptr, nullptr);
-        for (const int room : {0, need, need - 1, need / 2}) {
-          std::string ours(static_cast<size_t>(need) + 1, 0), theirs = ours;
-          SetLastError(0);
-          const int a = wideToMultiByte(kUtf8CodePage, utf16.c_str(), length, ours.data(), room);
-          const auto mine = outcome(a, ours);
-          SetLastError(0);
-          const int b =
-              WideCharToMultiByte(CP_UTF8, 0, utf16.c_str(), length,
-                                  room == 0 ? nullptr : theirs.data(), room, nullptr, nullptr);
-          ASSERT_EQ(mine, outcome(b, theirs)) << "level " << level << ", room " << room;
-        }
-      }
+      expectTheSystemsOwn<char, tsk_wchar_t>(
+          tsk::test::randomUtf8(rng, rng() % 300, illFormed),
+          [](const char* s, int n, tsk_wchar_t* d, int room) {
+            return multiByteToWide(kUtf8CodePage, s, n, d, room);
+          },
+          [](const char* s, int n, tsk_wchar_t* d, int room) {
+            return MultiByteToWideChar(CP_UTF8, 0, s, n, d, room);
+          });
+      expectTheSystemsOwn<tsk_wchar_t, char>(
+          tsk::test::randomUtf16(rng, rng() % 300, illFormed),
+          [](const tsk_wchar_t* s, int n, char* d, int room) {
+            return wideToMultiByte(kUtf8CodePage, s, n, d, room);
+          },
+          [](const tsk_wchar_t* s, int n, char* d, int room) {
+            return WideCharToMultiByte(CP_UTF8, 0, s, n, d, room, nullptr, nullptr);
+          });
     }
   }
+  // Only rooms that end inside a pair, a few of all the calls.
+  EXPECT_LT(wineCuts, 200);
 }
 #endif
 
