@@ -232,13 +232,12 @@ TSK_KERNEL BlockResult utf16Block(const tsk_wchar_t* s, unsigned char* d) {
 
 template <class Steps, bool kWrite>
 TSK_KERNEL Progress utf8Loop(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap) {
-  constexpr size_t kRoom = Steps::kWidth > 32 ? Steps::kWidth : 32;
   size_t i = 0;
   size_t o = 0;
-  while (n - i >= kRoom && (!kWrite || cap - o >= kRoom)) {
+  while (n - i >= Steps::kUtf8Read) {
     // Text in other scripts has short ASCII runs (spaces, digits): a block
-    // takes those along.
-    if (s[i] < 0x80) {
+    // takes those along. Short strings go by blocks alone.
+    if (s[i] < 0x80 && n - i >= Steps::kWidth && (!kWrite || cap - o >= Steps::kWidth)) {
       const unsigned ascii = Steps::template asciiFromUtf8<kWrite>(s + i, kWrite ? d + o : nullptr);
       i += ascii;
       o += ascii;
@@ -261,11 +260,10 @@ TSK_KERNEL Progress utf8Loop(const unsigned char* s, size_t n, tsk_wchar_t* d, s
 
 template <class Steps, bool kWrite>
 TSK_KERNEL Progress utf16Loop(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t cap) {
-  constexpr size_t kRoom = Steps::kWidth > 32 ? Steps::kWidth : 32;
   size_t i = 0;
   size_t o = 0;
-  while (n - i >= kRoom && (!kWrite || cap - o >= kRoom)) {
-    if (s[i] < 0x80) {
+  while (n - i >= Steps::kUtf16Read) {
+    if (s[i] < 0x80 && n - i >= Steps::kWidth && (!kWrite || cap - o >= Steps::kWidth)) {
       const unsigned ascii =
           Steps::template asciiFromUtf16<kWrite>(s + i, kWrite ? d + o : nullptr);
       i += ascii;
