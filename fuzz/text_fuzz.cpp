@@ -8,6 +8,8 @@
 #include "tskbase/stringcnv.h"
 
 #include "text/format.h"
+#include "unicode/dispatch.h"
+#include "unicode/transcode.h"
 
 #include "random_format.h"
 
@@ -315,6 +317,41 @@ void formats(const uint8_t* data, size_t size) {
   CHECK(std::memcmp(cut.get(), model.data(), std::min(room, static_cast<size_t>(m))) == 0);
 }
 
+// Every transcoding level this machine has against the character loop
+// alone: the same output, count and stopping point, in buffers of exactly
+// the room given, so that the sanitizer sees a write past it.
+template <typename In, typename Out, typename Convert>
+void everyLevel(const std::basic_string<In>& in, size_t room, Convert convert) {
+  using tsk::unicode::Conversion;
+  using tsk::unicode::Level;
+  using tsk::unicode::OnIllFormed;
+  const auto once = [&](Level level, OnIllFormed mode, std::basic_string<Out>& out) {
+    CHECK(tsk::unicode::selectLevel(level));
+    std::unique_ptr<Out[]> buffer(new Out[room == 0 ? 1 : room]);
+    const Conversion c = convert(in.data(), in.size(), tsk::unicode::End::kLength,
+                                 room == 0 ? nullptr : buffer.get(), room, mode);
+    if (c.status == tsk::unicode::Status::kDone && room != 0) {
+      out.assign(buffer.get(), c.written);
+    }
+    return c;
+  };
+  for (const OnIllFormed mode : {OnIllFormed::kReplace, OnIllFormed::kStop}) {
+    std::basic_string<Out> expected;
+    const Conversion reference = once(Level::kPortable, mode, expected);
+    for (unsigned k = 1; k < tsk::unicode::kLevelCount; ++k) {
+      const auto level = static_cast<Level>(k);
+      if (tsk::unicode::kernelsFor(level) == nullptr) {
+        continue;
+      }
+      std::basic_string<Out> out;
+      const Conversion c = once(level, mode, out);
+      CHECK(c.status == reference.status && out == expected);
+      CHECK(c.status == tsk::unicode::Status::kNoRoom ||
+            (c.read == reference.read && c.written == reference.written));
+    }
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {
     return 0;
@@ -341,6 +378,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   utf8RoundTrip(narrow);
   utf16RoundTrip(wide);
+  // The raw input, zeros included, at every transcoding level; room 0 measures.
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  WString units(size / 2, 0);
+  std::memcpy(units.data(), data, units.size() * sizeof(tsk_wchar_t));
+  const size_t room = (control & 0x40) != 0 ? capacity * 4 : bytes.size() * 3;
+  everyLevel<char, tsk_wchar_t>(bytes, room, tsk::unicode::convertUtf8);
+  everyLevel<tsk_wchar_t, char>(units, room, tsk::unicode::convertUtf16);
   ansiForms(narrow, wide);
   bufferForms(narrow, wide, capacity);
   arrayForms(narrow, wide);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 using tsk::text::Encoding;
+using tsk::text::narrowLength;
 using tsk::text::toNarrow;
 using tsk::text::toWide;
 using tsk::text::wideLength;
@@ -165,7 +166,8 @@ tsk_status stringCnv_utf8ToWcs(const char* src, tsk_wchar_t* dst, size_t capacit
     return TSK_FAIL;
   }
   const int c = clampCapacity(capacity);
-  const auto length = static_cast<int>(strnlen(src, static_cast<size_t>(c) - 1));
+  // The library's own scan: the runtime's strnlen is a byte loop on Windows.
+  const auto length = static_cast<int>(narrowLength(src, static_cast<size_t>(c) - 1));
   int r = 0;
   if (length != 0) {
     r = toWide(Encoding::kUtf8, src, length, dst, c);

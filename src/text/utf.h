@@ -1,134 +1,25 @@
-// UTF-8 and UTF-16 building blocks shared by the whole text layer: string
-// lengths, single-character decoding and encoding, and the two bulk
-// transcoders. Everything here is pure computation on the caller's memory:
-// no allocation, no locale, no state.
-//
-// Ill-formed input never fails a transcoding; it becomes U+FFFD:
-//   - UTF-8: one U+FFFD per maximal subpart of an ill-formed sequence (a lead
-//     byte with the continuation bytes that still fit it), or per stray byte.
-//     Overlong forms, encoded surrogates and values above U+10FFFF are
-//     ill-formed.
-//   - UTF-16: one U+FFFD (three UTF-8 bytes) per unpaired surrogate.
+// The UTF-8 and UTF-16 building blocks of the text layer, which live below
+// it in unicode/: string lengths, single characters, bulk transcoding.
 #ifndef TSKBASE_SRC_TEXT_UTF_H
 #define TSKBASE_SRC_TEXT_UTF_H
 
-#include "tskbase/common.h"
-
-#include <cstddef>
-#include <cstdint>
+#include "unicode/transcode.h"
+#include "unicode/utf.h"
 
 namespace tsk::text {
 
-static_assert(sizeof(tsk_wchar_t) == 2, "wide text is UTF-16");
-
-inline constexpr char32_t kReplacementChar = 0xFFFD;
-
-// Units of a zero-terminated UTF-16 string, terminator excluded.
-size_t wideLength(const tsk_wchar_t* str);
-// The same, but looks at no more than `max` units: min(length, max).
-size_t wideLength(const tsk_wchar_t* str, size_t max);
-
-inline bool isHighSurrogate(uint32_t unit) { return (unit & 0xFC00) == 0xD800; }
-inline bool isLowSurrogate(uint32_t unit) { return (unit & 0xFC00) == 0xDC00; }
-inline bool isSurrogate(uint32_t unit) { return (unit & 0xF800) == 0xD800; }
-
-// One character decoded from UTF-8. `length` is the number of bytes it
-// takes (1 to 4); for an ill-formed sequence `valid` is false, `code` is
-// U+FFFD and `length` the size of the maximal subpart (at least 1).
-struct Utf8Char {
-  char32_t code;
-  unsigned length;
-  bool valid;
-};
-
-inline bool isContinuation(unsigned byte) { return (byte & 0xC0) == 0x80; }
-
-// Decodes the character at `s`, looking at no more than `avail` bytes
-// (avail >= 1).
-inline Utf8Char decodeUtf8(const unsigned char* s, size_t avail) {
-  const unsigned b0 = s[0];
-  if (b0 < 0x80) {
-    return {b0, 1, true};
-  }
-  if (b0 < 0xC2 || b0 > 0xF4) {
-    return {kReplacementChar, 1, false};
-  }
-  if (b0 < 0xE0) {
-    if (avail >= 2 && isContinuation(s[1])) {
-      return {((b0 & 0x1Fu) << 6) | (s[1] & 0x3Fu), 2, true};
-    }
-    return {kReplacementChar, 1, false};
-  }
-  // The second byte's range excludes overlong forms (E0, F0), surrogates
-  // (ED) and values above U+10FFFF (F4).
-  unsigned lo = 0x80;
-  unsigned hi = 0xBF;
-  if (b0 == 0xE0) {
-    lo = 0xA0;
-  } else if (b0 == 0xED) {
-    hi = 0x9F;
-  } else if (b0 == 0xF0) {
-    lo = 0x90;
-  } else if (b0 == 0xF4) {
-    hi = 0x8F;
-  }
-  if (avail < 2 || s[1] < lo || s[1] > hi) {
-    return {kReplacementChar, 1, false};
-  }
-  if (avail < 3 || !isContinuation(s[2])) {
-    return {kReplacementChar, 2, false};
-  }
-  if (b0 < 0xF0) {
-    return {((b0 & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu), 3, true};
-  }
-  if (avail < 4 || !isContinuation(s[3])) {
-    return {kReplacementChar, 3, false};
-  }
-  return {((b0 & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu), 4,
-          true};
-}
-
-// Writes the UTF-8 form of `code` (a scalar value, not a surrogate, at most
-// U+10FFFF) to `out`, which has room for 4 bytes; returns the byte count.
-inline unsigned encodeUtf8(char32_t code, unsigned char* out) {
-  if (code < 0x80) {
-    out[0] = static_cast<unsigned char>(code);
-    return 1;
-  }
-  if (code < 0x800) {
-    out[0] = static_cast<unsigned char>(0xC0 | (code >> 6));
-    out[1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    return 2;
-  }
-  if (code < 0x10000) {
-    out[0] = static_cast<unsigned char>(0xE0 | (code >> 12));
-    out[1] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<unsigned char>(0xF0 | (code >> 18));
-  out[1] = static_cast<unsigned char>(0x80 | ((code >> 12) & 0x3F));
-  out[2] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
-  out[3] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-  return 4;
-}
-
-// Outcome of a bulk transcoding. `count` is the number of output elements
-// the whole input needs (when measuring, dst == nullptr) or has written.
-// `fits` is false when dst was given and too small: the output then holds
-// an unspecified prefix and `count` is meaningless.
-struct Transcoded {
-  size_t count;
-  bool fits;
-};
-
-// Converts exactly `length` UTF-8 bytes (zeros included, no terminator is
-// added) to UTF-16. With dst == nullptr only measures.
-Transcoded utf8ToUtf16(const char* src, size_t length, tsk_wchar_t* dst, size_t capacity);
-
-// Converts exactly `length` UTF-16 units to UTF-8. With dst == nullptr only
-// measures.
-Transcoded utf16ToUtf8(const tsk_wchar_t* src, size_t length, char* dst, size_t capacity);
+using unicode::decodeUtf8;
+using unicode::encodeUtf8;
+using unicode::isHighSurrogate;
+using unicode::isLowSurrogate;
+using unicode::isSurrogate;
+using unicode::kReplacementChar;
+using unicode::narrowLength;
+using unicode::Transcoded;
+using unicode::utf16ToUtf8;
+using unicode::Utf8Char;
+using unicode::utf8ToUtf16;
+using unicode::wideLength;
 
 } // namespace tsk::text
 

@@ -13,6 +13,15 @@
 
 #include "guarded_memory.h"
 #include "narrow_encoding.h"
+#include "random_utf.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <random>
+
+#include "unicode/dispatch.h"
+#endif
 
 namespace {
 
@@ -223,5 +232,83 @@ TEST(PlatformText, WideCaseMappingInTheCLocaleTouchesAsciiOnly) {
     EXPECT_EQ(lower[i], u >= 'A' && u <= 'Z' ? u + 32 : u) << unsigned{u};
   }
 }
+
+#if defined(_WIN32)
+// One call's observable result: the count, the output it covers, and the
+// error code of a failure.
+template <typename Out>
+std::pair<int, std::basic_string<Out>> outcome(int count, const std::basic_string<Out>& out) {
+  return {count, count == 0 ? std::basic_string<Out>(1, static_cast<Out>(GetLastError()))
+                            : out.substr(0, static_cast<size_t>(count))};
+}
+
+// Code page 65001 goes through the library's transcoders; every call must
+// come out exactly as the system's own, at every level, on well-formed and
+// ill-formed text, with and without the terminator, in every amount of room.
+// Wine's converting call, when the room ends between the halves of a
+// surrogate pair, keeps the high half and succeeds; Windows fails there with
+// ERROR_INSUFFICIENT_BUFFER, as the library's contract says (0 rather than
+// a cut). Such a result (ours too, for ill-formed text, which goes to the
+// system) counts as that failure.
+int wineCuts = 0;
+
+template <typename Out>
+std::pair<int, std::basic_string<Out>> windowsOutcome(int count, const std::basic_string<Out>& out,
+                                                      int room) {
+  if (sizeof(Out) == 2 && room > 0 && count == room &&
+      (static_cast<unsigned>(out[static_cast<size_t>(room) - 1]) & 0xFC00) == 0xD800) {
+    ++wineCuts;
+    return {0, std::basic_string<Out>(1, static_cast<Out>(ERROR_INSUFFICIENT_BUFFER))};
+  }
+  return outcome(count, out);
+}
+
+template <typename In, typename Out, typename Ours, typename Theirs>
+void expectTheSystemsOwn(const std::basic_string<In>& text, Ours ours, Theirs theirs) {
+  for (const int length : {-1, static_cast<int>(text.size())}) {
+    const int need = theirs(text.c_str(), length, nullptr, 0);
+    for (const int room : {0, need, need - 1, need / 2}) {
+      std::basic_string<Out> a(static_cast<size_t>(need) + 1, 0), b = a;
+      SetLastError(0);
+      const auto mine = windowsOutcome(ours(text.c_str(), length, a.data(), room), a, room);
+      SetLastError(0);
+      const auto system = windowsOutcome(
+          theirs(text.c_str(), length, room == 0 ? nullptr : b.data(), room), b, room);
+      ASSERT_EQ(mine, system) << "room " << room << " of " << need << ", length " << length;
+    }
+  }
+}
+
+TEST(PlatformText, Utf8CodePageIsTheSystemsOwnAtEveryLevel) {
+  std::mt19937 rng(65001);
+  for (unsigned level = 0; level < tsk::unicode::kLevelCount; ++level) {
+    if (!tsk::unicode::selectLevel(static_cast<tsk::unicode::Level>(level))) {
+      continue;
+    }
+    SCOPED_TRACE(testing::Message() << "level " << level);
+    for (int round = 0; round < 60; ++round) {
+      const bool illFormed = round % 2 == 1;
+      expectTheSystemsOwn<char, tsk_wchar_t>(
+          tsk::test::randomUtf8(rng, rng() % 300, illFormed),
+          [](const char* s, int n, tsk_wchar_t* d, int room) {
+            return multiByteToWide(kUtf8CodePage, s, n, d, room);
+          },
+          [](const char* s, int n, tsk_wchar_t* d, int room) {
+            return MultiByteToWideChar(CP_UTF8, 0, s, n, d, room);
+          });
+      expectTheSystemsOwn<tsk_wchar_t, char>(
+          tsk::test::randomUtf16(rng, rng() % 300, illFormed),
+          [](const tsk_wchar_t* s, int n, char* d, int room) {
+            return wideToMultiByte(kUtf8CodePage, s, n, d, room);
+          },
+          [](const tsk_wchar_t* s, int n, char* d, int room) {
+            return WideCharToMultiByte(CP_UTF8, 0, s, n, d, room, nullptr, nullptr);
+          });
+    }
+  }
+  // Only rooms that end inside a pair, a few of all the calls.
+  EXPECT_LT(wineCuts, 200);
+}
+#endif
 
 } // namespace

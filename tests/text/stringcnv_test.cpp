@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -14,6 +15,8 @@
 #include "allocation_failure.h"
 #include "narrow_encoding.h"
 #include "platform.h"
+#include "random_utf.h"
+#include "unicode/dispatch.h"
 
 namespace {
 
@@ -211,6 +214,52 @@ void checkAllocatingForm(const char* name, tsk_status (*convert)(const S*, R**),
   EXPECT_EQ(convert(src, &result), TSK_FAIL);
   EXPECT_EQ(result, untouchedOnFailure ? marker : nullptr);
   EXPECT_EQ(failure.leaked(), 0);
+}
+
+// The library picks its transcoding kernels by the processor; each level
+// that this machine has, forced through the testing library's switch, gives
+// the exported functions the same results as the level without kernels, on
+// text of every width mix and on ill-formed text, cut at every kind of
+// place by the capacity.
+TEST(StringCnv, Utf8ConversionsAgreeAtEveryTranscodingLevel) {
+  struct Results {
+    std::vector<WString> wide;
+    std::vector<std::string> narrow;
+    bool operator==(const Results&) const = default;
+  };
+  const auto convertAll = [](unsigned seed) {
+    std::mt19937 rng(seed);
+    Results r;
+    for (int round = 0; round < 80; ++round) {
+      const std::string utf8 = tsk::test::randomUtf8(rng, rng() % 400, round % 2 == 1);
+      const WString utf16 = tsk::test::randomUtf16(rng, rng() % 400, round % 2 == 1);
+      tsk_wchar_t* w = nullptr;
+      char* n = nullptr;
+      EXPECT_EQ(stringCnv_utf8ToWcsAlloc(utf8.c_str(), &w), TSK_OK);
+      EXPECT_EQ(stringCnv_wcsToUTF8Alloc(utf16.c_str(), &n), TSK_OK);
+      r.wide.push_back(wide(w));
+      r.narrow.emplace_back(n == nullptr ? "" : n);
+      free(w);
+      free(n);
+      const size_t room = 1 + rng() % (utf8.size() + 1);
+      WString wb(room, kMark);
+      std::string nb(room, '*');
+      r.wide.push_back(stringCnv_utf8ToWcs(utf8.c_str(), wb.data(), room) == TSK_OK
+                           ? wide(wb.c_str())
+                           : WString{1});
+      r.narrow.push_back(stringCnv_wcsToUTF8(utf16.c_str(), nb.data(), room) == TSK_OK
+                             ? std::string(nb.c_str())
+                             : std::string("failed"));
+    }
+    return r;
+  };
+  ASSERT_TRUE(tsk::testing::forceTranscodingLevel(0));
+  const Results reference = convertAll(1515);
+  for (unsigned level = 1; level <= tsk::testing::supportedTranscodingLevel(); ++level) {
+    ASSERT_TRUE(tsk::testing::forceTranscodingLevel(level));
+    EXPECT_TRUE(convertAll(1515) == reference) << "level " << level;
+  }
+  tsk::testing::forceTranscodingLevel(tsk::testing::supportedTranscodingLevel());
 }
 
 TEST(StringCnv, AllocatingFormsKeepTheirPromisesWhenMemoryRunsOut) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/posix/utf8_text.h"
-#include "text/utf.h"
+#include "unicode/transcode.h"
 
 namespace tsk::platform {
 
@@ -24,7 +24,7 @@ size_t environmentValueSize(const tsk_wchar_t* name) {
   if (value == nullptr) {
     return 0;
   }
-  return text::utf8ToUtf16(value, std::char_traits<char>::length(value), nullptr, 0).count + 1;
+  return unicode::utf8ToUtf16(value, std::char_traits<char>::length(value), nullptr, 0).count + 1;
 }
 
 size_t readEnvironmentValue(const tsk_wchar_t* name, tsk_wchar_t* buffer, size_t capacity) {
@@ -32,8 +32,8 @@ size_t readEnvironmentValue(const tsk_wchar_t* name, tsk_wchar_t* buffer, size_t
   if (value == nullptr || capacity == 0) {
     return 0;
   }
-  const text::Transcoded wide =
-      text::utf8ToUtf16(value, std::char_traits<char>::length(value), buffer, capacity - 1);
+  const unicode::Transcoded wide =
+      unicode::utf8ToUtf16(value, std::char_traits<char>::length(value), buffer, capacity - 1);
   if (!wide.fits) {
     return 0;
   }

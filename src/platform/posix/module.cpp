@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "text/utf.h"
+#include "unicode/transcode.h"
 
 namespace tsk::platform {
 
@@ -20,8 +20,8 @@ uint32_t readExecutablePath(tsk_wchar_t* buffer, size_t capacity) {
   if (static_cast<size_t>(length) == sizeof path || capacity == 0) {
     return ENAMETOOLONG;
   }
-  const text::Transcoded wide =
-      text::utf8ToUtf16(path, static_cast<size_t>(length), buffer, capacity - 1);
+  const unicode::Transcoded wide =
+      unicode::utf8ToUtf16(path, static_cast<size_t>(length), buffer, capacity - 1);
   if (!wide.fits) {
     return ENAMETOOLONG;
   }

@@ -5,7 +5,8 @@
 // through iconv, one converter pair per thread and codeset.
 #include "platform/text.h"
 
-#include "text/utf.h"
+#include "unicode/transcode.h"
+#include "unicode/utf.h"
 
 #include <cerrno>
 #include <climits>
@@ -23,9 +24,9 @@ namespace tsk::platform {
 
 namespace {
 
-using text::decodeUtf8;
-using text::encodeUtf8;
-using text::Transcoded;
+using unicode::decodeUtf8;
+using unicode::encodeUtf8;
+using unicode::Transcoded;
 
 bool isAsciiCodeset(const char* name) {
   return strcasecmp(name, "ANSI_X3.4-1968") == 0 || strcasecmp(name, "ASCII") == 0 ||
@@ -232,7 +233,7 @@ int result(bool ok, size_t count) {
 // `avail` bytes: 1 to 4, 0 if the bytes begin no valid character.
 unsigned narrowCharLength(const Narrow& narrow, const unsigned char* s, size_t avail) {
   if (narrow.utf8) {
-    const text::Utf8Char c = decodeUtf8(s, avail);
+    const unicode::Utf8Char c = decodeUtf8(s, avail);
     return c.valid ? c.length : 0;
   }
   // One byte at a time, so that no byte after the character (or after a
@@ -334,9 +335,9 @@ void mapNarrowChar(const Narrow& narrow, unsigned char* s, unsigned length, bool
     return;
   }
   if (narrow.utf8) {
-    const text::Utf8Char c = decodeUtf8(s, length);
+    const unicode::Utf8Char c = decodeUtf8(s, length);
     const wint_t mapped = upper ? std::towupper(c.code) : std::towlower(c.code);
-    if (c.valid && mapped != c.code && mapped < 0x110000 && !text::isSurrogate(mapped)) {
+    if (c.valid && mapped != c.code && mapped < 0x110000 && !unicode::isSurrogate(mapped)) {
       unsigned char bytes[4];
       if (encodeUtf8(mapped, bytes) == length) {
         std::memcpy(s, bytes, length);
@@ -380,9 +381,9 @@ tsk_wchar_t* mapWide(tsk_wchar_t* s, bool upper) {
       } else if (!upper && unit >= 'A' && unit <= 'Z') {
         *p = static_cast<tsk_wchar_t>(unit - 'A' + 'a');
       }
-    } else if (!text::isSurrogate(unit)) {
+    } else if (!unicode::isSurrogate(unit)) {
       const wint_t mapped = upper ? std::towupper(unit) : std::towlower(unit);
-      if (mapped <= 0xFFFF && !text::isSurrogate(mapped)) {
+      if (mapped <= 0xFFFF && !unicode::isSurrogate(mapped)) {
         *p = static_cast<tsk_wchar_t>(mapped);
       }
     }
@@ -402,13 +403,13 @@ int multiByteToWide(unsigned codePage, const char* src, int length, tsk_wchar_t*
   const Narrow narrow = narrowForCodePage(codePage);
   if (narrow.utf8) {
     const Transcoded t =
-        text::utf8ToUtf16(src, static_cast<size_t>(n), out, static_cast<size_t>(capacity));
+        unicode::utf8ToUtf16(src, static_cast<size_t>(n), out, static_cast<size_t>(capacity));
     return result(t.fits, t.count);
   }
   return withIconv(narrow.name, [&](const IconvPair& pair) {
     Output<tsk_wchar_t> output(out, static_cast<size_t>(capacity));
     const bool ok = iconvAll(pair.toWide(), src, static_cast<size_t>(n), output,
-                             static_cast<tsk_wchar_t>(text::kReplacementChar));
+                             static_cast<tsk_wchar_t>(unicode::kReplacementChar));
     return result(ok, output.count());
   });
 }
@@ -423,7 +424,7 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
   const Narrow narrow = narrowForCodePage(codePage);
   if (narrow.utf8) {
     const Transcoded t =
-        text::utf16ToUtf8(src, static_cast<size_t>(n), out, static_cast<size_t>(capacity));
+        unicode::utf16ToUtf8(src, static_cast<size_t>(n), out, static_cast<size_t>(capacity));
     return result(t.fits, t.count);
   }
   return withIconv(narrow.name, [&](const IconvPair& pair) {
@@ -550,7 +551,7 @@ bool isMbcSpace(unsigned code) {
   tsk_wchar_t unit = 0;
   const int n = multiByteToWide(kAnsiCodePage, reinterpret_cast<const char*>(bytes),
                                 static_cast<int>(length), &unit, 1);
-  return n == 1 && unit != text::kReplacementChar && isWideSpace(unit);
+  return n == 1 && unit != unicode::kReplacementChar && isWideSpace(unit);
 }
 
 int mbLen(const char* s, size_t n) {

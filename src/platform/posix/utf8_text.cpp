@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "text/utf.h"
+#include "unicode/transcode.h"
 
 namespace tsk::platform {
 
@@ -13,8 +13,8 @@ using Traits = std::char_traits<tsk_wchar_t>;
 } // namespace
 
 Utf8Text::Utf8Text(const tsk_wchar_t* text) {
-  const text::Transcoded utf8 =
-      text::utf16ToUtf8(text, Traits::length(text), bytes_, sizeof bytes_ - 1);
+  const unicode::Transcoded utf8 =
+      unicode::utf16ToUtf8(text, Traits::length(text), bytes_, sizeof bytes_ - 1);
   ok_ = utf8.fits;
   if (ok_) {
     bytes_[utf8.count] = 0;
@@ -25,15 +25,15 @@ Utf8Text::Utf8Text(const tsk_wchar_t* text) {
 
 std::string toUtf8String(const tsk_wchar_t* text) {
   const size_t length = Traits::length(text);
-  std::string utf8(text::utf16ToUtf8(text, length, nullptr, 0).count, '\0');
-  text::utf16ToUtf8(text, length, utf8.data(), utf8.size());
+  std::string utf8(unicode::utf16ToUtf8(text, length, nullptr, 0).count, '\0');
+  unicode::utf16ToUtf8(text, length, utf8.data(), utf8.size());
   return utf8;
 }
 
 std::basic_string<tsk_wchar_t> toUtf16String(std::string_view utf8) {
-  std::basic_string<tsk_wchar_t> wide(text::utf8ToUtf16(utf8.data(), utf8.size(), nullptr, 0).count,
-                                      0);
-  text::utf8ToUtf16(utf8.data(), utf8.size(), wide.data(), wide.size());
+  std::basic_string<tsk_wchar_t> wide(
+      unicode::utf8ToUtf16(utf8.data(), utf8.size(), nullptr, 0).count, 0);
+  unicode::utf8ToUtf16(utf8.data(), utf8.size(), wide.data(), wide.size());
   return wide;
 }
 

@@ -1,9 +1,13 @@
 // Windows: the code-page conversions and the runtime's text functions.
 #include "platform/text.h"
 
+#include "unicode/transcode.h"
+
 #include <windows.h>
 
+#include <climits>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
 #include <cwctype>
 #include <mbstring.h>
@@ -12,13 +16,69 @@
 
 namespace tsk::platform {
 
+namespace {
+
+using unicode::Conversion;
+using unicode::End;
+using unicode::OnIllFormed;
+using unicode::Status;
+
+// UTF-8 and UTF-16 go through the library's own transcoders, which are
+// several times faster than the system's; what a caller sees stays the
+// system's own. Well-formed input comes out the same either way, and a
+// call whose input turns out to be ill-formed is handed whole to the
+// system, so that replacement and error codes are exactly its own.
+// Returns -1 for such a call (and for arguments the system should judge).
+template <typename In, typename Out, typename Convert>
+int transcodeOrDefer(const In* src, int length, Out* dst, int capacity, Convert convert) {
+  if (src == nullptr || length == 0 || length < -1 || capacity < 0 ||
+      (capacity > 0 && dst == nullptr)) {
+    return -1;
+  }
+  // With length -1 the terminator is converted too: it ends the text.
+  const bool terminated = length == -1;
+  const Conversion c =
+      convert(src, terminated ? SIZE_MAX : static_cast<size_t>(length),
+              terminated ? End::kZeroOrLength : End::kLength, capacity == 0 ? nullptr : dst,
+              static_cast<size_t>(capacity), OnIllFormed::kStop);
+  if (c.status == Status::kIllFormed) {
+    return -1;
+  }
+  const size_t total = c.written + (terminated ? 1 : 0);
+  if (total > INT_MAX) {
+    return -1;
+  }
+  if (c.status == Status::kNoRoom || (capacity != 0 && total > static_cast<size_t>(capacity))) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (terminated && capacity != 0) {
+    dst[c.written] = 0;
+  }
+  return static_cast<int>(total);
+}
+
+} // namespace
+
 int multiByteToWide(unsigned codePage, const char* src, int length, tsk_wchar_t* dst,
                     int capacity) {
+  if (codePage == kUtf8CodePage) {
+    const int n = transcodeOrDefer(src, length, dst, capacity, unicode::convertUtf8);
+    if (n >= 0) {
+      return n;
+    }
+  }
   return MultiByteToWideChar(codePage, 0, src, length, capacity == 0 ? nullptr : dst, capacity);
 }
 
 int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char* dst,
                     int capacity) {
+  if (codePage == kUtf8CodePage) {
+    const int n = transcodeOrDefer(src, length, dst, capacity, unicode::convertUtf16);
+    if (n >= 0) {
+      return n;
+    }
+  }
   return WideCharToMultiByte(codePage, 0, src, length, capacity == 0 ? nullptr : dst, capacity,
                              nullptr, nullptr);
 }

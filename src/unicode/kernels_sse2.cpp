@@ -1,24 +1,19 @@
-// UTF-8 <-> UTF-16 transcoding. Each transcoder is instantiated twice: once
-// measuring, once writing. Runs of ASCII go through 16 elements at a time
-// (SSE2 where the target has it, 64-bit words otherwise); with SSE2, so do
-// runs of two- and of three-byte characters. Everything else, and the end of
-// the input or of the room, goes one character at a time, with checks.
-#include "utf.h"
+// The SSE2 kernels, the x86-64 baseline. Runs of ASCII go through 16
+// elements at a time, and so do runs of two- and of three-byte characters;
+// a lone character between them goes alone. The UTF-8 blocks check what
+// they take; a character that goes alone is decoded, and the kernel stops
+// before one that is ill-formed.
+#include "unicode/kernels.h"
+#include "unicode/utf.h"
 
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
 
-namespace tsk::text {
+namespace tsk::unicode {
 
 namespace {
-
-inline bool isContinuation(unsigned byte) { return (byte & 0xC0) == 0x80; }
-
-#if defined(__SSE2__)
 
 // Number of leading bytes below 0x80 among the 16 bytes at s (16: all).
 inline unsigned asciiPrefix16(const unsigned char* s) {
@@ -54,45 +49,6 @@ inline void narrow16(const tsk_wchar_t* s, unsigned char* d) {
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(a, b));
 }
-
-#else
-
-inline unsigned asciiPrefix16(const unsigned char* s) {
-  uint64_t words[2];
-  std::memcpy(words, s, sizeof words);
-  if (((words[0] | words[1]) & 0x8080808080808080ull) == 0) {
-    return 16;
-  }
-  unsigned n = 0;
-  while (s[n] < 0x80) {
-    ++n;
-  }
-  return n;
-}
-
-inline void widen16(const unsigned char* s, tsk_wchar_t* d) {
-  for (int i = 0; i < 16; ++i) {
-    d[i] = s[i];
-  }
-}
-
-inline unsigned asciiPrefixUnits16(const tsk_wchar_t* s) {
-  unsigned n = 0;
-  while (n < 16 && s[n] < 0x80) {
-    ++n;
-  }
-  return n;
-}
-
-inline void narrow16(const tsk_wchar_t* s, unsigned char* d) {
-  for (int i = 0; i < 16; ++i) {
-    d[i] = static_cast<unsigned char>(s[i]);
-  }
-}
-
-#endif
-
-#if defined(__SSE2__)
 
 // Set bits among the low 16 (no popcnt instruction in the baseline).
 inline unsigned bitCount16(unsigned x) {
@@ -326,53 +282,40 @@ inline bool threeByteUnitsBlock(const tsk_wchar_t* s, unsigned char* d) {
   return true;
 }
 
-#endif
-
-// One UTF-8 character at s[i] (i < n) to UTF-16. Returns false when it does
-// not fit; kCheck false: the caller knows two units fit.
-template <bool kWrite, bool kCheck = true>
-inline bool utf8Step(const unsigned char* s, size_t n, size_t& i, tsk_wchar_t* d, size_t cap,
-                     size_t& o) {
+// One well-formed UTF-8 character at s[i] (i < n) to UTF-16; the caller
+// knows that two units fit. False, with nothing done, for an ill-formed one.
+template <bool kWrite>
+inline bool utf8Step(const unsigned char* s, size_t n, size_t& i, tsk_wchar_t* d, size_t& o) {
   const unsigned b0 = s[i];
-  char32_t code;
   if (b0 < 0x80) {
-    code = b0;
-    ++i;
-  } else if (b0 >= 0xC2 && b0 < 0xE0 && n - i >= 2 && isContinuation(s[i + 1])) {
-    code = ((b0 & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
-    i += 2;
-  } else {
-    const Utf8Char c = decodeUtf8(s + i, n - i);
-    code = c.code;
-    i += c.length;
-    if (code >= 0x10000) {
-      if constexpr (kWrite) {
-        if (kCheck && cap - o < 2) {
-          return false;
-        }
-        const char32_t v = code - 0x10000;
-        d[o] = static_cast<tsk_wchar_t>(0xD800 + (v >> 10));
-        d[o + 1] = static_cast<tsk_wchar_t>(0xDC00 + (v & 0x3FF));
-      }
-      o += 2;
-      return true;
+    if constexpr (kWrite) {
+      d[o] = static_cast<tsk_wchar_t>(b0);
     }
+    ++i;
+    ++o;
+    return true;
+  }
+  const Utf8Char c = decodeUtf8(s + i, n - i);
+  if (!c.valid) {
+    return false;
   }
   if constexpr (kWrite) {
-    if (kCheck && o == cap) {
-      return false;
+    if (c.code >= 0x10000) {
+      d[o] = static_cast<tsk_wchar_t>(0xD7C0 + (c.code >> 10));
+      d[o + 1] = static_cast<tsk_wchar_t>(0xDC00 + (c.code & 0x3FF));
+    } else {
+      d[o] = static_cast<tsk_wchar_t>(c.code);
     }
-    d[o] = static_cast<tsk_wchar_t>(code);
   }
-  ++o;
+  i += c.length;
+  o += c.code >= 0x10000 ? 2 : 1;
   return true;
 }
 
 template <bool kWrite>
-Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap) {
+Progress fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap) {
   size_t i = 0;
   size_t o = 0;
-#if defined(__SSE2__)
   // Windows of 64 bytes: one mask of the bytes that are not ASCII gives the
   // length of every ASCII run in the window, so that finding the next run
   // waits for no load. Each run is written as a whole 16-unit block: the
@@ -432,12 +375,13 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
         }
       }
       size_t at = i + p;
-      utf8Step<kWrite, false>(s, n, at, d, cap, o);
+      if (!utf8Step<kWrite>(s, n, at, d, o)) {
+        return {at, o, false};
+      }
       p = at - i;
     }
     i += p;
   }
-#endif
   // The main loop writes without checks: a step writes at most 16 units for
   // an ASCII run and, after at most 15 of them, 16 more. It writes the whole
   // of a 16-unit ASCII block even when only a prefix of it is ASCII: the
@@ -457,7 +401,6 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
     }
     // s[i] is not ASCII. Runs of multibyte characters go through blocks; a
     // lone character between ASCII runs goes alone.
-#if defined(__SSE2__)
     if (s[i] >= 0xE0) {
       if (threeByteBlock<kWrite>(s + i, kWrite ? d + o : nullptr)) {
         i += 24;
@@ -473,79 +416,40 @@ Transcoded fromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap
         continue;
       }
     }
-#endif
-    utf8Step<kWrite, false>(s, n, i, d, cap, o);
-  }
-  while (i < n) {
-#if defined(__SSE2__)
-    // Near the end, three-byte runs still go in blocks (no unit past the
-    // block's own is written).
-    if (s[i] >= 0xE0 && n - i >= 28 && (!kWrite || cap - o >= 8) &&
-        threeByteBlock<kWrite>(s + i, kWrite ? d + o : nullptr)) {
-      i += 24;
-      o += 8;
-      continue;
-    }
-#endif
-    if (!utf8Step<kWrite>(s, n, i, d, cap, o)) {
-      return {o, false};
+    if (!utf8Step<kWrite>(s, n, i, d, o)) {
+      break;
     }
   }
-  return {o, true};
+  return {i, o, false};
 }
 
-// One UTF-16 character at s[i] (i < n) to UTF-8. Returns false when it does
-// not fit; kCheck false: the caller knows four bytes fit.
-template <bool kWrite, bool kCheck = true>
-inline bool utf16Step(const tsk_wchar_t* s, size_t n, size_t& i, unsigned char* d, size_t cap,
-                      size_t& o) {
+// One UTF-16 character at s[i] (i < n), a unit or a surrogate pair, to
+// UTF-8; the caller knows that four bytes fit. False, with nothing done, for
+// an unpaired surrogate.
+template <bool kWrite>
+inline bool utf16Step(const tsk_wchar_t* s, size_t n, size_t& i, unsigned char* d, size_t& o) {
   char32_t code = s[i];
-  ++i;
-  if (code < 0x80) {
-    if constexpr (kWrite) {
-      if (kCheck && o == cap) {
-        return false;
-      }
-      d[o] = static_cast<unsigned char>(code);
-    }
-    ++o;
-    return true;
-  }
-  if (code < 0x800) {
-    if constexpr (kWrite) {
-      if (kCheck && cap - o < 2) {
-        return false;
-      }
-      d[o] = static_cast<unsigned char>(0xC0 | (code >> 6));
-      d[o + 1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    }
-    o += 2;
-    return true;
-  }
+  size_t units = 1;
   if (isSurrogate(code)) {
-    if (isHighSurrogate(code) && i < n && isLowSurrogate(s[i])) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (s[i] - 0xDC00u);
-      ++i;
-    } else {
-      code = kReplacementChar;
-    }
-  }
-  const unsigned bytes = code < 0x10000 ? 3 : 4;
-  if constexpr (kWrite) {
-    if (kCheck && cap - o < bytes) {
+    if (!isHighSurrogate(code) || n - i < 2 || !isLowSurrogate(s[i + 1])) {
       return false;
     }
-    encodeUtf8(code, d + o);
+    code = 0x10000 + ((code - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+    units = 2;
   }
-  o += bytes;
+  if constexpr (kWrite) {
+    o += encodeUtf8(code, d + o);
+  } else {
+    o += code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+  }
+  i += units;
   return true;
 }
 
 template <bool kWrite>
-Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t cap) {
+Progress fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t cap) {
   size_t i = 0;
   size_t o = 0;
-#if defined(__SSE2__)
   // Windows of 64 units, as in fromUtf8: the bytes past an ASCII run's own
   // (at most 15) are overwritten by the output of the input left, at least
   // 32 units and so at least 32 bytes. A step writes at most 16 bytes for
@@ -602,12 +506,13 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
         }
       }
       size_t at = i + p;
-      utf16Step<kWrite, false>(s, n, at, d, cap, o);
+      if (!utf16Step<kWrite>(s, n, at, d, o)) {
+        return {at, o, false};
+      }
       p = at - i;
     }
     i += p;
   }
-#endif
   // The main loop writes without checks: a step writes at most 16 bytes for
   // an ASCII run and, after at most 15 of them, 24 more. It writes the whole
   // of a 16-byte ASCII block even when only a prefix of it is ASCII: the
@@ -627,7 +532,6 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
     }
     // s[i] is not ASCII. Runs of multibyte characters go through blocks; a
     // lone character between ASCII runs goes alone.
-#if defined(__SSE2__)
     if (s[i] >= 0x800) {
       if (threeByteUnitsBlock<kWrite>(s + i, kWrite ? d + o : nullptr)) {
         i += 8;
@@ -642,96 +546,26 @@ Transcoded fromUtf16(const tsk_wchar_t* s, size_t n, unsigned char* d, size_t ca
         continue;
       }
     }
-#endif
-    utf16Step<kWrite, false>(s, n, i, d, cap, o);
-  }
-  while (i < n) {
-#if defined(__SSE2__)
-    // Near the end, three-byte runs still go in blocks (no byte past the
-    // block's own is written).
-    if (s[i] >= 0x800 && n - i >= 8 && (!kWrite || cap - o >= 24) &&
-        threeByteUnitsBlock<kWrite>(s + i, kWrite ? d + o : nullptr)) {
-      i += 8;
-      o += 24;
-      continue;
-    }
-#endif
-    if (!utf16Step<kWrite>(s, n, i, d, cap, o)) {
-      return {o, false};
+    if (!utf16Step<kWrite>(s, n, i, d, o)) {
+      break;
     }
   }
-  return {o, true};
+  return {i, o, false};
 }
 
 } // namespace
 
-size_t wideLength(const tsk_wchar_t* str) {
-  const tsk_wchar_t* p = str;
-  while (true) {
-    if (p[0] == 0) {
-      return static_cast<size_t>(p - str);
-    }
-    if (p[1] == 0) {
-      return static_cast<size_t>(p - str) + 1;
-    }
-    if (p[2] == 0) {
-      return static_cast<size_t>(p - str) + 2;
-    }
-    if (p[3] == 0) {
-      return static_cast<size_t>(p - str) + 3;
-    }
-    p += 4;
-  }
-}
+const Kernels kSse2Kernels = {
+    Level::kSse2,
+    "sse2",
+    [](const unsigned char* s, size_t n, tsk_wchar_t* d, size_t capacity) {
+      return d == nullptr ? fromUtf8<false>(s, n, nullptr, 0) : fromUtf8<true>(s, n, d, capacity);
+    },
+    [](const tsk_wchar_t* s, size_t n, unsigned char* d, size_t capacity) {
+      return d == nullptr ? fromUtf16<false>(s, n, nullptr, 0) : fromUtf16<true>(s, n, d, capacity);
+    },
+    nullptr,
+    nullptr,
+};
 
-#if defined(__SSE2__)
-
-// Scans aligned 16-byte blocks once the position is aligned. An aligned
-// block never crosses a page, so reading the units behind the terminator in
-// the same block is safe; the memory sanitizers, which would flag those
-// reads, are told not to watch this function.
-__attribute__((no_sanitize("address", "thread"))) size_t wideLength(const tsk_wchar_t* str,
-                                                                    size_t max) {
-  size_t n = 0;
-  for (; n < max && (reinterpret_cast<uintptr_t>(str + n) & 15) != 0; ++n) {
-    if (str[n] == 0) {
-      return n;
-    }
-  }
-  const __m128i zero = _mm_setzero_si128();
-  for (; n < max; n += 8) {
-    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(str + n));
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)));
-    if (mask != 0) {
-      const size_t end = n + static_cast<size_t>(__builtin_ctz(mask)) / 2;
-      return end < max ? end : max;
-    }
-  }
-  return max;
-}
-
-#else
-
-size_t wideLength(const tsk_wchar_t* str, size_t max) {
-  size_t n = 0;
-  while (n < max && str[n] != 0) {
-    ++n;
-  }
-  return n;
-}
-
-#endif
-
-Transcoded utf8ToUtf16(const char* src, size_t length, tsk_wchar_t* dst, size_t capacity) {
-  const auto* s = reinterpret_cast<const unsigned char*>(src);
-  return dst == nullptr ? fromUtf8<false>(s, length, nullptr, 0)
-                        : fromUtf8<true>(s, length, dst, capacity);
-}
-
-Transcoded utf16ToUtf8(const tsk_wchar_t* src, size_t length, char* dst, size_t capacity) {
-  auto* d = reinterpret_cast<unsigned char*>(dst);
-  return dst == nullptr ? fromUtf16<false>(src, length, nullptr, 0)
-                        : fromUtf16<true>(src, length, d, capacity);
-}
-
-} // namespace tsk::text
+} // namespace tsk::unicode
