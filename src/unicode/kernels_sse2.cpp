@@ -440,7 +440,7 @@ inline bool utf16Step(const tsk_wchar_t* s, size_t n, size_t& i, unsigned char* 
   if constexpr (kWrite) {
     o += encodeUtf8(code, d + o);
   } else {
-    o += code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+    o += utf8Length(code);
   }
   i += units;
   return true;

@@ -17,16 +17,29 @@ namespace {
 // sequence and the block around it, short enough to lose little speed.
 constexpr size_t kStretch = 64;
 
-template <bool kWrite>
-Conversion fromUtf8(const unsigned char* s, size_t n, End end, tsk_wchar_t* d, size_t capacity,
-                    OnIllFormed onIllFormed) {
-  const Kernels& kernels = activeKernels();
-  Utf8Kernel kernel = kernels.fromUtf8;
+// One character taken by the character loop: the source and output
+// elements it used, or the status that stops the conversion before it.
+struct CharStep {
+  Status stop; // kDone: the character was converted
+  size_t read;
+  size_t written;
+};
+
+// Alternates between the level's kernel, which converts as far as it can,
+// and the character loop, which takes up to kStretch elements with every
+// check before the kernel gets another go. Zero-terminated input goes to
+// the kernel for that end rule when the level has one, or is measured
+// first. `takeChar(at, left, o)` converts the character at `at`, with
+// `left` source elements from there on, writing at output position `o`.
+template <bool kWrite, typename In, typename Out, typename Kernel, typename Measure,
+          typename TakeChar>
+Conversion drive(Kernel kernel, Kernel untilZeroKernel, Measure measure, const In* s, size_t n,
+                 End end, Out* d, size_t capacity, TakeChar takeChar) {
   bool untilZero = end == End::kZeroOrLength;
-  if (untilZero && kernels.fromUtf8UntilZero != nullptr) {
-    kernel = kernels.fromUtf8UntilZero;
+  if (untilZero && untilZeroKernel != nullptr) {
+    kernel = untilZeroKernel;
   } else if (untilZero) {
-    n = narrowLength(reinterpret_cast<const char*>(s), n);
+    n = measure(s, n);
     untilZero = false;
   }
   size_t i = 0;
@@ -43,24 +56,12 @@ Conversion fromUtf8(const unsigned char* s, size_t n, End end, tsk_wchar_t* d, s
       if (untilZero && s[i] == 0) {
         return {Status::kDone, i, o};
       }
-      const Utf8Char c = decodeUtf8(s + i, n - i);
-      if (!c.valid && onIllFormed == OnIllFormed::kStop) {
-        return {Status::kIllFormed, i, o};
+      const CharStep step = takeChar(s + i, n - i, o);
+      if (step.stop != Status::kDone) {
+        return {step.stop, i, o};
       }
-      const size_t units = c.code >= 0x10000 ? 2 : 1;
-      if constexpr (kWrite) {
-        if (capacity - o < units) {
-          return {Status::kNoRoom, i, o};
-        }
-        if (units == 1) {
-          d[o] = static_cast<tsk_wchar_t>(c.code);
-        } else {
-          d[o] = static_cast<tsk_wchar_t>(0xD7C0 + (c.code >> 10));
-          d[o + 1] = static_cast<tsk_wchar_t>(0xDC00 + (c.code & 0x3FF));
-        }
-      }
-      o += units;
-      i += c.length;
+      i += step.read;
+      o += step.written;
     }
     if (i == n) {
       return {Status::kDone, i, o};
@@ -69,62 +70,69 @@ Conversion fromUtf8(const unsigned char* s, size_t n, End end, tsk_wchar_t* d, s
 }
 
 template <bool kWrite>
+Conversion fromUtf8(const unsigned char* s, size_t n, End end, tsk_wchar_t* d, size_t capacity,
+                    OnIllFormed onIllFormed) {
+  const Kernels& kernels = activeKernels();
+  const auto measure = [](const unsigned char* p, size_t limit) {
+    return narrowLength(reinterpret_cast<const char*>(p), limit);
+  };
+  const auto takeChar = [&](const unsigned char* at, size_t left, size_t o) -> CharStep {
+    const Utf8Char c = decodeUtf8(at, left);
+    if (!c.valid && onIllFormed == OnIllFormed::kStop) {
+      return {Status::kIllFormed, 0, 0};
+    }
+    const size_t units = c.code >= 0x10000 ? 2 : 1;
+    if constexpr (kWrite) {
+      if (capacity - o < units) {
+        return {Status::kNoRoom, 0, 0};
+      }
+      if (units == 1) {
+        d[o] = static_cast<tsk_wchar_t>(c.code);
+      } else {
+        d[o] = static_cast<tsk_wchar_t>(0xD7C0 + (c.code >> 10));
+        d[o + 1] = static_cast<tsk_wchar_t>(0xDC00 + (c.code & 0x3FF));
+      }
+    }
+    return {Status::kDone, c.length, units};
+  };
+  return drive<kWrite>(kernels.fromUtf8, kernels.fromUtf8UntilZero, measure, s, n, end, d, capacity,
+                       takeChar);
+}
+
+template <bool kWrite>
 Conversion fromUtf16(const tsk_wchar_t* s, size_t n, End end, unsigned char* d, size_t capacity,
                      OnIllFormed onIllFormed) {
   const Kernels& kernels = activeKernels();
-  Utf16Kernel kernel = kernels.fromUtf16;
-  bool untilZero = end == End::kZeroOrLength;
-  if (untilZero && kernels.fromUtf16UntilZero != nullptr) {
-    kernel = kernels.fromUtf16UntilZero;
-  } else if (untilZero) {
-    n = wideLength(s, n);
-    untilZero = false;
-  }
-  size_t i = 0;
-  size_t o = 0;
-  while (true) {
-    const Progress done = kernel(s + i, n - i, kWrite ? d + o : nullptr, capacity - o);
-    i += done.read;
-    o += done.written;
-    if (done.atZero) {
-      return {Status::kDone, i, o};
-    }
-    const size_t stop = n - i > kStretch ? i + kStretch : n;
-    while (i < stop) {
-      char32_t code = s[i];
-      if (untilZero && code == 0) {
-        return {Status::kDone, i, o};
-      }
-      size_t units = 1;
-      if (isSurrogate(code)) {
-        // The unit after a high surrogate is read only while it is inside
-        // the string: a zero before it ends the string.
-        if (isHighSurrogate(code) && n - i >= 2 && isLowSurrogate(s[i + 1])) {
-          code = 0x10000 + ((code - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
-          units = 2;
-        } else if (onIllFormed == OnIllFormed::kStop) {
-          return {Status::kIllFormed, i, o};
-        } else {
-          code = kReplacementChar;
-        }
-      }
-      if constexpr (kWrite) {
-        unsigned char bytes[4];
-        const unsigned length = encodeUtf8(code, bytes);
-        if (capacity - o < length) {
-          return {Status::kNoRoom, i, o};
-        }
-        std::memcpy(d + o, bytes, length);
-        o += length;
+  const auto measure = [](const tsk_wchar_t* p, size_t limit) { return wideLength(p, limit); };
+  const auto takeChar = [&](const tsk_wchar_t* at, size_t left, size_t o) -> CharStep {
+    char32_t code = at[0];
+    size_t units = 1;
+    if (isSurrogate(code)) {
+      // The unit after a high surrogate is read only while it is inside
+      // the string: a zero before it ends the string.
+      if (isHighSurrogate(code) && left >= 2 && isLowSurrogate(at[1])) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (at[1] - 0xDC00u);
+        units = 2;
+      } else if (onIllFormed == OnIllFormed::kStop) {
+        return {Status::kIllFormed, 0, 0};
       } else {
-        o += code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+        code = kReplacementChar;
       }
-      i += units;
     }
-    if (i == n) {
-      return {Status::kDone, i, o};
+    if constexpr (kWrite) {
+      unsigned char bytes[4];
+      const unsigned length = encodeUtf8(code, bytes);
+      if (capacity - o < length) {
+        return {Status::kNoRoom, 0, 0};
+      }
+      std::memcpy(d + o, bytes, length);
+      return {Status::kDone, units, length};
+    } else {
+      return {Status::kDone, units, utf8Length(code)};
     }
-  }
+  };
+  return drive<kWrite>(kernels.fromUtf16, kernels.fromUtf16UntilZero, measure, s, n, end, d,
+                       capacity, takeChar);
 }
 
 // The character loop alone: the portable level, and the reference that the

@@ -89,6 +89,11 @@ inline Utf8Char decodeUtf8(const unsigned char* s, size_t avail) {
           true};
 }
 
+// The byte count of the UTF-8 form of `code`.
+inline unsigned utf8Length(char32_t code) {
+  return code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+}
+
 // Writes the UTF-8 form of `code` (a scalar value, not a surrogate, at most
 // U+10FFFF) to `out`, which has room for 4 bytes; returns the byte count.
 inline unsigned encodeUtf8(char32_t code, unsigned char* out) {
