@@ -1,18 +1,16 @@
-// The platform's events and mutexes, unnamed and named, and the waits on
-// them. On Windows these are the system's objects, so the same expectations
-// hold the POSIX stand-ins to Windows' behaviour.
+// The platform's mutexes, unnamed and named, and the naming of shared
+// objects: what the locks built on them cannot show. (Events and waits are
+// driven through the read-write, cross-process locks and the thread pools.)
+// On Windows these are the system's objects, so the same expectations hold
+// the POSIX stand-ins to Windows' behaviour.
 #include "platform/sync.h"
 #include "platform/thread.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "background.h"
 #include "lock_process.h"
@@ -37,11 +35,6 @@ Owned own(Handle handle) { return Owned(handle, &closeHandle); }
 // duplicate.
 class PlatformSyncObjects : public ::testing::TestWithParam<bool> {
 protected:
-  Owned makeEvent(bool manualReset, bool signalled) {
-    return make([=](const tsk_wchar_t* name) {
-      return createNamedEvent(name, manualReset, signalled, nullptr);
-    });
-  }
   Owned makeMutex() {
     return make([](const tsk_wchar_t* name) { return createNamedMutex(name, nullptr); });
   }
@@ -63,73 +56,6 @@ private:
 
 INSTANTIATE_TEST_SUITE_P(, PlatformSyncObjects, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
-
-// Scripts without waiters: S sets, R resets, W waits with time-out 0 on
-// another handle and notes + (signalled) or - (timed out). An auto-reset
-// event lets one wait through per signal and counts no signals; a
-// manual-reset one stays signalled until reset.
-TEST_P(PlatformSyncObjects, EventStatesWithoutWaiters) {
-  const std::tuple<bool, bool, const char*, const char*> cases[] = {
-      {false, false, "W", "-"},      {false, true, "WW", "+-"},  {false, false, "SSWW", "+-"},
-      {false, true, "RW", "-"},      {false, false, "SRW", "-"}, {true, true, "WWW", "+++"},
-      {true, false, "SWWRW", "++-"}, {true, false, "RSW", "+"},
-  };
-  for (const auto& [manualReset, signalled, script, expected] : cases) {
-    Owned event = makeEvent(manualReset, signalled);
-    Owned waiting = another(event);
-    std::string seen;
-    for (const char* op = script; *op != 0; ++op) {
-      if (*op == 'S' || *op == 'R') {
-        EXPECT_TRUE(*op == 'S' ? setEvent(event.get()) : resetEvent(event.get()));
-      } else {
-        const WaitResult result = waitForObject(waiting.get(), 0);
-        seen += result == WaitResult::kSignalled  ? '+'
-                : result == WaitResult::kTimedOut ? '-'
-                                                  : '!';
-      }
-    }
-    EXPECT_EQ(seen, expected) << manualReset << signalled << " " << script;
-  }
-}
-
-// One signal releases exactly one blocked waiter of an auto-reset event, and
-// two signals in a row release two.
-TEST_P(PlatformSyncObjects, AutoResetEventReleasesOneBlockedWaiterPerSignal) {
-  Owned event = makeEvent(false, false);
-  Owned waiting = another(event);
-  std::atomic<int> released{0};
-  auto waiter = [&] {
-    EXPECT_EQ(waitForObject(waiting.get(), kInfinite), WaitResult::kSignalled);
-    ++released;
-  };
-  {
-    Background a(waiter), b(waiter), c(waiter);
-    EXPECT_TRUE(a.blocked() && b.blocked() && c.blocked());
-    setEvent(event.get());
-    setEvent(event.get());
-    EXPECT_TRUE(tsk::test::eventually([&] { return released.load() == 2; }));
-    std::this_thread::sleep_for(tsk::test::kSettle);
-    EXPECT_EQ(released.load(), 2) << "the third waiter stays until one more signal";
-    setEvent(event.get());
-  }
-  EXPECT_EQ(waitForObject(event.get(), 0), WaitResult::kTimedOut) << "no signal left over";
-}
-
-// A manual-reset event releases every blocked thread even if reset at once;
-// a time-out is told apart from a signal and comes after its time.
-TEST_P(PlatformSyncObjects, ManualResetReleasesAllAndTimeOutsWait) {
-  Owned event = makeEvent(true, false);
-  Owned waiting = another(event);
-  auto waiter = [&] { EXPECT_EQ(waitForObject(waiting.get(), 30000), WaitResult::kSignalled); };
-  Background a(waiter), b(waiter);
-  ASSERT_TRUE(a.blocked() && b.blocked());
-  setEvent(event.get());
-  resetEvent(event.get());
-  EXPECT_TRUE(a.ends() && b.ends());
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(waitForObject(event.get(), 60), WaitResult::kTimedOut);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(55));
-}
 
 // A mutex belongs to the thread that obtained it: recursive for it, closed
 // to others, released only by it, level by level. A thread that ends holding
@@ -165,47 +91,6 @@ TEST_P(PlatformSyncObjects, MutexOwnershipAndAbandonment) {
     EXPECT_FALSE(releaseMutex(mutex.get()));
     EXPECT_EQ(waitForObject(mutex.get(), timeout), WaitResult::kSignalled);
     EXPECT_TRUE(releaseMutex(mutex.get()));
-  }
-}
-
-// The operations check the kind of object behind a handle.
-TEST(PlatformSync, HandlesOfTheWrongKindOrNoneFail) {
-  Owned event = own(createEvent(true, true));
-  Owned mutex = own(createMutex());
-  EXPECT_FALSE(setEvent(mutex.get()) || resetEvent(mutex.get()) || releaseMutex(event.get()));
-  EXPECT_FALSE(setEvent(nullptr) || closeHandle(nullptr));
-  EXPECT_EQ(waitForObject(nullptr, 0), WaitResult::kFailed);
-  EXPECT_EQ(waitForAll(nullptr, 1, 0), WaitResult::kFailed);
-  EXPECT_EQ(waitForAll(nullptr, 0, 0), WaitResult::kSignalled);
-  EXPECT_EQ(waitForObject(event.get(), 0), WaitResult::kSignalled) << "the event is unchanged";
-}
-
-uint32_t waitForGoThenReturnIndex(void* argument) {
-  auto* go = static_cast<Handle*>(argument);
-  waitForObject(go[0], kInfinite);
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(go[1]));
-}
-
-// Waiting for all of more threads than Windows takes at once (64) ends only
-// when every thread has ended.
-TEST(PlatformSync, WaitForAllTakesAnyNumberOfThreads) {
-  constexpr size_t kThreads = 150;
-  Owned go = own(createEvent(true, false));
-  std::vector<std::array<Handle, 2>> arguments(kThreads);
-  std::vector<Handle> threads;
-  for (size_t i = 0; i < kThreads; ++i) {
-    arguments[i] = {go.get(), reinterpret_cast<Handle>(i + 100)};
-    threads.push_back(
-        createSuspendedThread(&waitForGoThenReturnIndex, arguments[i].data(), nullptr));
-    resumeThread(threads.back());
-  }
-  EXPECT_EQ(waitForAll(threads.data(), threads.size(), 100), WaitResult::kTimedOut);
-  setEvent(go.get());
-  EXPECT_EQ(waitForAll(threads.data(), threads.size(), kInfinite), WaitResult::kSignalled);
-  for (size_t i = 0; i < kThreads; ++i) {
-    uint32_t code = 0;
-    EXPECT_TRUE(threadExitCode(threads[i], &code) && code == i + 100) << i;
-    closeHandle(threads[i]);
   }
 }
 
