@@ -2,8 +2,8 @@
 // literal runs, %%, and three conversions (int, long long, text, double)
 // with random flags, widths, precisions and sizes, from a byte source. What
 // the C library is no model for (the formatter's documented choices) is left out.
-#ifndef TSKBASE_TESTS_SUPPORT_RANDOM_FORMAT_H
-#define TSKBASE_TESTS_SUPPORT_RANDOM_FORMAT_H
+#ifndef TSKBASE_FUZZ_MODELS_RANDOM_FORMAT_H
+#define TSKBASE_FUZZ_MODELS_RANDOM_FORMAT_H
 
 #include <cmath>
 #include <cstdint>
@@ -102,4 +102,4 @@ int applyFormatArguments(F f, const FormatArgument* args, Done... done) {
 
 } // namespace tsk::test
 
-#endif // TSKBASE_TESTS_SUPPORT_RANDOM_FORMAT_H
+#endif // TSKBASE_FUZZ_MODELS_RANDOM_FORMAT_H
