@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "guarded_memory.h"
+#include "random_utf.h"
 
 namespace {
 
@@ -18,26 +20,19 @@ using namespace tsk::text;
 using tsk::test::GuardedArray;
 using WString = std::basic_string<tsk_wchar_t>;
 
-// Reference: UTF-16 of a list of code points.
+// Reference encoders, written apart from the library's.
 WString utf16Of(const std::vector<char32_t>& codes) {
   WString w;
   for (char32_t c : codes) {
-    if (c >= 0x10000) {
-      w += static_cast<tsk_wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-      w += static_cast<tsk_wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      w += static_cast<tsk_wchar_t>(c);
-    }
+    tsk::test::appendUtf16(w, c);
   }
   return w;
 }
 
-// Reference: UTF-8 of a list of code points.
 std::string utf8Of(const std::vector<char32_t>& codes) {
   std::string s;
   for (char32_t c : codes) {
-    unsigned char bytes[4];
-    s.append(reinterpret_cast<char*>(bytes), encodeUtf8(c, bytes));
+    tsk::test::appendUtf8(s, c);
   }
   return s;
 }
@@ -116,63 +111,25 @@ std::string utf8OneByOne(const WString& w) {
   return utf8Of(codes);
 }
 
-// Runs of two- and three-byte characters (alone and mixed with ASCII) go
-// through blocks; something else at every position of runs of every length
-// up to a few blocks must come out as the one-at-a-time reference says:
-// ill-formed bytes, truncated and four-byte characters, unpaired surrogates,
-// characters of another length. Covers blocks ending inside a character and
-// surrogates at block edges, in the first window of 64 elements and past it.
-TEST(Utf, MultibyteRunsWithSomethingElseAtEveryPosition) {
-  const std::vector<std::vector<char32_t>> runs = {
-      {'a'},
-      {0xE9},
-      {0x4E2D, 0x3002},
-      {'a', 0xE9, 'b', 'c', 0x7FF, 0x80},
-      {0xFFFD, 0xFFFF, 0xE000, 0x800},
-      // Long ASCII runs right before runs of three- and two-byte characters.
-      {'a',    'b',   'c',    'd',    'e',    'f',    'g',    'h',    'i',    'j',
-       'k',    'l',   0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D,
-       0x4E2D, 'm',   'n',    'o',    'p',    'q',    'r',    's',    't',    'u',
-       'v',    'w',   'x',    0x3B1,  0x3B2,  0x3B3,  0x3B4,  0x3B5,  0x3B6,  0x3B7,
-       0x3B8,  0x3B9, 0x3BA,  0x3BB,  0x3BC,  0x3BD,  0x3BE,  0x3BF,  0x3C0,  0x3C1}};
-  const char* const utf8Inserts[][4] = {
-      {"\x80", "\xC3", "\xE4\xB8", "\xF0\x9F\x98"},
-      {"\xED\xA0\x80", "\xE0\x9F\xBF", "\xC1\xBF", "\xF0\x9F\x98\x80"},
-      {"z", "\xC3\xA9", "\xE4\xB8\xAD", "\xFF"}};
-  const WString utf16Inserts[] = {{0xD800}, {0xDC00}, {0xDBFF, 0xDFFF}, {0xDC00, 0xD800},
-                                  {'z'},    {0xE9},   {0x4E2D},         {0}};
-  for (const auto& run : runs) {
-    // Every length up to a few blocks, then some past the 64-element windows.
-    std::vector<size_t> lengths(44);
-    std::iota(lengths.begin(), lengths.end(), size_t{0});
-    lengths.insert(lengths.end(), {50, 63, 77, 96, 111, 139});
-    for (const size_t length : lengths) {
-      std::vector<char32_t> codes;
-      for (size_t k = 0; k < length; ++k) {
-        codes.push_back(run[k % run.size()]);
-      }
-      const std::string utf8 = utf8Of(codes);
-      const WString utf16 = utf16Of(codes);
-      // Every room too small fails without writing past it.
-      ASSERT_EQ(toUtf16(utf8, true), utf16) << length;
-      ASSERT_EQ(toUtf8(utf16, true), utf8) << length;
-      // Byte positions, so inserts also land inside characters.
-      for (size_t at = 0; at <= utf8.size(); ++at) {
-        for (const auto& inserts : utf8Inserts) {
-          for (const std::string insert : inserts) {
-            const std::string text = utf8.substr(0, at) + insert + utf8.substr(at);
-            ASSERT_EQ(toUtf16(text), utf16OneByOne(text))
-                << length << " " << at << " " << testing::PrintToString(insert);
-          }
-        }
-      }
-      for (size_t at = 0; at <= utf16.size(); ++at) {
-        for (const WString& insert : utf16Inserts) {
-          const WString text = utf16.substr(0, at) + insert + utf16.substr(at);
-          ASSERT_EQ(toUtf8(text), utf8OneByOne(text)) << length << " " << at;
-        }
-      }
+// Random text of runs of one width and of mixed widths, so that width
+// changes, ill-formed pieces, unpaired surrogates and zeros land at every
+// position of a block, in the first window of 64 elements and past it: the
+// bulk transcoders give what the one-at-a-time reference gives, and a room
+// of any size too small fails without writing past it.
+TEST(Utf, RandomTextConvertsAsTheReferenceDoes) {
+  std::mt19937 rng(8);
+  for (int round = 0; round < 3000; ++round) {
+    const size_t count = rng() % 160;
+    const bool illFormed = round % 2 == 1;
+    std::string utf8 = tsk::test::randomUtf8(rng, count, illFormed);
+    WString utf16 = tsk::test::randomUtf16(rng, count, illFormed);
+    if (round % 50 == 0) {
+      utf8.insert(rng() % (utf8.size() + 1), 1, '\0');
+      utf16.insert(rng() % (utf16.size() + 1), 1, tsk_wchar_t{0});
     }
+    const bool everyRoom = round % 10 == 0;
+    ASSERT_EQ(toUtf16(utf8, everyRoom), utf16OneByOne(utf8)) << "round " << round;
+    ASSERT_EQ(toUtf8(utf16, everyRoom), utf8OneByOne(utf16)) << "round " << round;
   }
 }
 
