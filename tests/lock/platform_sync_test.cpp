@@ -1,6 +1,6 @@
-// The platform's mutexes, unnamed and named, and the naming of shared
-// objects: what the locks built on them cannot show. (Events and waits are
-// driven through the read-write, cross-process locks and the thread pools.)
+// The platform's events and mutexes, unnamed and named, and the naming of
+// shared objects: what the locks built on them cannot show. (Waiters blocked
+// on events are driven through the locks and the thread pools.)
 // On Windows these are the system's objects, so the same expectations hold
 // the POSIX stand-ins to Windows' behaviour.
 #include "platform/sync.h"
@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "background.h"
 #include "lock_process.h"
@@ -35,6 +36,11 @@ Owned own(Handle handle) { return Owned(handle, &closeHandle); }
 // duplicate.
 class PlatformSyncObjects : public ::testing::TestWithParam<bool> {
 protected:
+  Owned makeEvent(bool manualReset, bool signalled) {
+    return make([=](const tsk_wchar_t* name) {
+      return createNamedEvent(name, manualReset, signalled, nullptr);
+    });
+  }
   Owned makeMutex() {
     return make([](const tsk_wchar_t* name) { return createNamedMutex(name, nullptr); });
   }
@@ -56,6 +62,34 @@ private:
 
 INSTANTIATE_TEST_SUITE_P(, PlatformSyncObjects, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+
+// Scripts without waiters: S sets, R resets, W waits with time-out 0 on
+// another handle and notes + (signalled) or - (timed out). An auto-reset
+// event lets one wait through per signal and counts no signals; a
+// manual-reset one stays signalled until reset.
+TEST_P(PlatformSyncObjects, EventStatesWithoutWaiters) {
+  const std::tuple<bool, bool, const char*, const char*> cases[] = {
+      {false, false, "W", "-"},      {false, true, "WW", "+-"},  {false, false, "SSWW", "+-"},
+      {false, true, "RW", "-"},      {false, false, "SRW", "-"}, {true, true, "WWW", "+++"},
+      {true, false, "SWWRW", "++-"}, {true, false, "RSW", "+"},
+  };
+  for (const auto& [manualReset, signalled, script, expected] : cases) {
+    Owned event = makeEvent(manualReset, signalled);
+    Owned waiting = another(event);
+    std::string seen;
+    for (const char* op = script; *op != 0; ++op) {
+      if (*op == 'S' || *op == 'R') {
+        EXPECT_TRUE(*op == 'S' ? setEvent(event.get()) : resetEvent(event.get()));
+      } else {
+        const WaitResult result = waitForObject(waiting.get(), 0);
+        seen += result == WaitResult::kSignalled  ? '+'
+                : result == WaitResult::kTimedOut ? '-'
+                                                  : '!';
+      }
+    }
+    EXPECT_EQ(seen, expected) << manualReset << signalled << " " << script;
+  }
+}
 
 // A mutex belongs to the thread that obtained it: recursive for it, closed
 // to others, released only by it, level by level. A thread that ends holding
