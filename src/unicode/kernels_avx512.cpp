@@ -1,10 +1,9 @@
-// The AVX-512 kernels: 64 elements of ASCII at a time, and mixed-width
-// blocks of 32 bytes or 16 units in 512-bit registers: the kinds of the
-// positions come out of mask compares, and the lanes to keep are packed
-// with the compress instructions (VBMI2), with no tables.
-#include "unicode/block_tables.h"
+// The AVX-512 kernels (with VBMI2): whole windows of 64 bytes or 32 units
+// at a time. The kinds of the positions come out of mask compares, every
+// position is converted as if a character started there, and the lanes to
+// keep are packed with the compress instructions, with no tables. Writes
+// are masked to exactly the elements converted.
 #include "unicode/kernels.h"
-#include "unicode/utf.h"
 
 #include <immintrin.h>
 
@@ -20,97 +19,27 @@ namespace tsk::unicode {
 
 namespace {
 
-#define TSK_UNICODE_TARGET "avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,popcnt"
-#include "unicode/mixed_blocks.h"
-
-TSK_KERNEL __m256i load256(const void* p) {
-  return _mm256_loadu_si256(static_cast<const __m256i*>(p));
-}
+// Every function here is compiled for this level alone.
+#define TSK_AVX512                                                                                 \
+  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
+#define TSK_KERNEL TSK_AVX512 inline
 
 TSK_KERNEL __m512i wide16(unsigned value) { return _mm512_set1_epi16(static_cast<short>(value)); }
 TSK_KERNEL __m512i wide32(unsigned value) { return _mm512_set1_epi32(static_cast<int>(value)); }
 
-struct Ascii64 {
-  static constexpr unsigned kWidth = 64;
-  static constexpr size_t kUtf16Read = 17;
-  static constexpr size_t kUtf16Room = 64;
+TSK_KERNEL __m512i splatBytes(unsigned value) { return _mm512_set1_epi8(static_cast<char>(value)); }
 
-  // The characters that start in the 16 units at s, as utf16Block in
-  // mixed_blocks.h does for 8: the UTF-8 bytes of each unit in a 32-bit
-  // lane, then the bytes to keep compressed.
-  template <bool kWrite>
-  TSK_KERNEL static BlockResult utf16Block(const tsk_wchar_t* s, unsigned char* d) {
-    const __m256i u16 = load256(s);
-    const __m256i next16 = load256(s + 1);
-    const __m256i kind = _mm256_set1_epi16(static_cast<short>(0xFC00));
-    const uint32_t high = _mm256_cmpeq_epi16_mask(_mm256_and_si256(u16, kind),
-                                                  _mm256_set1_epi16(static_cast<short>(0xD800)));
-    const uint32_t low = _mm256_cmpeq_epi16_mask(_mm256_and_si256(u16, kind),
-                                                 _mm256_set1_epi16(static_cast<short>(0xDC00)));
-    const uint32_t nextLow = _mm256_cmpeq_epi16_mask(_mm256_and_si256(next16, kind),
-                                                     _mm256_set1_epi16(static_cast<short>(0xDC00)));
-    const uint32_t inBlock = (high & 0x8000) != 0 ? 0x7FFF : 0xFFFF;
-    if (((high & ~nextLow) | (low ^ (high << 1))) & inBlock) {
-      return {0, 0};
-    }
-    const __m512i u = _mm512_cvtepu16_epi32(u16);
-    const auto isAscii = static_cast<__mmask16>(_mm512_cmplt_epu32_mask(u, wide32(0x80)));
-    const auto isTwo = static_cast<__mmask16>(_mm512_cmplt_epu32_mask(u, wide32(0x800)) & ~isAscii);
-    const auto isHigh = static_cast<__mmask16>(high);
-    const auto isLow = static_cast<__mmask16>(low);
-    // Bytes per lane: 1, 2 or 3 (a pair's first three bytes in the high
-    // surrogate's lane, its last in the low one's); none past the block.
-    __m512i length = _mm512_maskz_mov_epi32(static_cast<__mmask16>(inBlock), wide32(3));
-    length = _mm512_mask_mov_epi32(length, isTwo, wide32(2));
-    length = _mm512_mask_mov_epi32(length, static_cast<__mmask16>(isAscii | isLow), wide32(1));
-    length = _mm512_maskz_mov_epi32(static_cast<__mmask16>(inBlock), length);
-    const __m512i byteIndex = _mm512_set1_epi32(0x03020100);
-    const __m512i lengthBytes = _mm512_mullo_epi32(length, wide32(0x01010101));
-    const __mmask64 keep = _mm512_cmplt_epu8_mask(byteIndex, lengthBytes);
-    if constexpr (kWrite) {
-      const __m512i next = _mm512_cvtepu16_epi32(next16);
-      const __m512i low6 = wide32(0x3F);
-      const __m512i cont = wide32(0x80);
-      const __m512i pair = _mm512_sub_epi32(u, wide32(0xD7C0)); // the scalar value >> 10
-      const __m512i lowBits = _mm512_or_si512(_mm512_and_si512(u, low6), cont);
-      const __m512i midBits =
-          _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(u, 6), low6), cont);
-      __m512i b0 = _mm512_or_si512(_mm512_srli_epi32(u, 12), wide32(0xE0));
-      b0 = _mm512_mask_mov_epi32(b0, isHigh,
-                                 _mm512_or_si512(_mm512_srli_epi32(pair, 8), wide32(0xF0)));
-      b0 = _mm512_mask_mov_epi32(b0, isLow, lowBits);
-      b0 = _mm512_mask_mov_epi32(b0, isTwo, _mm512_or_si512(_mm512_srli_epi32(u, 6), wide32(0xC0)));
-      b0 = _mm512_mask_mov_epi32(b0, isAscii, u);
-      __m512i b1 = _mm512_mask_mov_epi32(midBits, isTwo, lowBits);
-      b1 = _mm512_mask_mov_epi32(
-          b1, isHigh, _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(pair, 2), low6), cont));
-      const __m512i pairThird = _mm512_or_si512(
-          _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(pair, wide32(3)), 4),
-                          _mm512_and_si512(_mm512_srli_epi32(next, 6), wide32(0x0F))),
-          cont);
-      const __m512i b2 = _mm512_mask_mov_epi32(lowBits, isHigh, pairThird);
-      const __m512i bytes =
-          _mm512_or_si512(_mm512_or_si512(b0, _mm512_slli_epi32(b1, 8)), _mm512_slli_epi32(b2, 16));
-      _mm512_storeu_si512(d, _mm512_maskz_compress_epi8(keep, bytes));
-    }
-    return {inBlock == 0xFFFF ? 16u : 15u, static_cast<unsigned>(__builtin_popcountll(keep))};
-  }
+TSK_KERNEL __m512i load512(const void* p) { return _mm512_load_si512(p); }
 
-  template <bool kWrite>
-  TSK_KERNEL static unsigned asciiFromUtf16(const tsk_wchar_t* s, unsigned char* d) {
-    const __m512i a = _mm512_loadu_si512(s);
-    const __m512i b = _mm512_loadu_si512(s + 32);
-    if constexpr (kWrite) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d),
-                          _mm512_maskz_cvtepi16_epi8(~__mmask32{0}, a));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 32),
-                          _mm512_maskz_cvtepi16_epi8(~__mmask32{0}, b));
-    }
-    const __m512i high = _mm512_set1_epi16(static_cast<short>(0xFF80));
-    const uint64_t notAscii = static_cast<uint64_t>(_mm512_test_epi16_mask(a, high)) |
-                              (static_cast<uint64_t>(_mm512_test_epi16_mask(b, high)) << 32);
-    return notAscii == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(notAscii));
-  }
+TSK_KERNEL __m256i halfOf(__m512i v, unsigned half) {
+  return half == 0 ? _mm512_castsi512_si256(v) : _mm512_extracti64x4_epi64(v, 1);
+}
+
+TSK_KERNEL uint64_t lowBits(unsigned count) { return _bzhi_u64(~uint64_t{0}, count); }
+
+struct WindowResult {
+  unsigned read; // 0: the window holds ill-formed input, or its output does not fit
+  unsigned written;
 };
 
 // UTF-8 to UTF-16 in windows of 64 bytes. A window is checked as a whole:
@@ -168,18 +97,9 @@ struct ShiftIndex {
 };
 constexpr ShiftIndex kShift;
 
-TSK_KERNEL __m512i load512(const void* p) { return _mm512_load_si512(p); }
-
 TSK_KERNEL __m512i bytesAfter(__m512i v, unsigned shift) {
   return _mm512_permutexvar_epi8(load512(kShift.by[shift - 1]), v);
 }
-
-TSK_KERNEL __m512i splatBytes(unsigned value) { return _mm512_set1_epi8(static_cast<char>(value)); }
-
-struct WindowResult {
-  unsigned read; // 0: the window holds ill-formed input, or its output does not fit
-  unsigned written;
-};
 
 // The lead masks of one window, restricted to the characters it takes.
 struct Leads {
@@ -187,10 +107,6 @@ struct Leads {
   uint64_t three; // E0..FF
   uint64_t four;  // F0..FF
 };
-
-TSK_KERNEL __m256i halfOf(__m512i v, unsigned half) {
-  return half == 0 ? _mm512_castsi512_si256(v) : _mm512_extracti64x4_epi64(v, 1);
-}
 
 // The UTF-16 units of 32 positions whose first three bytes are in b0, b1,
 // b2, with their lead masks (bit k for position k).
@@ -224,7 +140,7 @@ TSK_KERNEL __m512i decode32(__m256i first, __m256i second, __m256i third, uint32
 template <bool kWrite>
 TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, bool last, uint64_t nonAscii,
                                    tsk_wchar_t* d, size_t room) {
-  const uint64_t present = _bzhi_u64(~uint64_t{0}, size);
+  const uint64_t present = lowBits(size);
   uint64_t lead = _mm512_cmpge_epu8_mask(v, splatBytes(0xC0)) & present;
   const uint64_t continuation = nonAscii & ~lead & present;
   // A character that starts in the last three bytes may go on past them.
@@ -233,7 +149,7 @@ TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, bool last, uint64_t
     const uint64_t starts = ~continuation & present;
     end = size - 3 + static_cast<unsigned>(_tzcnt_u64((starts >> (size - 3)) | 8));
   }
-  const uint64_t taken = _bzhi_u64(~uint64_t{0}, end);
+  const uint64_t taken = lowBits(end);
   lead &= taken;
   const uint64_t three = _mm512_cmpge_epu8_mask(v, splatBytes(0xE0)) & taken;
   const uint64_t four = _mm512_cmpge_epu8_mask(v, splatBytes(0xF0)) & taken;
@@ -285,7 +201,8 @@ TSK_KERNEL void widenAscii(__m512i v, unsigned size, tsk_wchar_t* d) {
 }
 
 template <bool kWrite>
-TSK_KERNEL WindowResult utf8Step(__m512i v, unsigned size, bool last, tsk_wchar_t* d, size_t room) {
+TSK_KERNEL WindowResult convertWindow(__m512i v, unsigned size, bool last, tsk_wchar_t* d,
+                                      size_t room) {
   const uint64_t nonAscii = _mm512_movepi8_mask(v);
   if (nonAscii != 0) {
     return utf8Window<kWrite>(v, size, last, nonAscii, d, room);
@@ -299,40 +216,247 @@ TSK_KERNEL WindowResult utf8Step(__m512i v, unsigned size, bool last, tsk_wchar_
   return {size, size};
 }
 
+// UTF-16 to UTF-8 in windows of 32 units. Surrogates must come in pairs,
+// high then low; a high one in the last unit of a window waits for the
+// next. Each unit's bytes are built in a 32-bit lane (a pair's first three
+// in the high surrogate's lane, its last in the low one's), 16 lanes at a
+// time, and the bytes to keep are compressed to the front.
+
+constexpr unsigned kUnitWindow = 32;
+
+// Lane k takes unit k + 1 (the last lane repeats the last unit).
+struct NextUnitIndex {
+  alignas(64) uint16_t at[32];
+  constexpr NextUnitIndex() : at{} {
+    for (unsigned k = 0; k < 32; ++k) {
+      at[k] = static_cast<uint16_t>(k + 1 < 32 ? k + 1 : 31);
+    }
+  }
+};
+constexpr NextUnitIndex kNextUnit;
+
+// The UTF-8 bytes of 16 units, unit k's in 32-bit lane k, first byte
+// lowest: the character's scalar value (a pair's in its high surrogate's
+// lane) is shifted by 6 bits per byte it lacks of four, so that its bytes'
+// bits always lie at the same places; one multishift gathers them and one
+// logic step adds the length prefixes and the continuation marks. The
+// masks are those of the 16 units (bit k for unit k); `nonAscii` and
+// `aboveTwo` (U+0800 and up) include the high surrogates.
+TSK_KERNEL __m512i encode16(__m256i units, __m256i nextUnits, uint32_t nonAscii, uint32_t aboveTwo,
+                            uint32_t high) {
+  __m512i value = _mm512_cvtepu16_epi32(units);
+  if (high != 0) {
+    // (high - D800) << 10 | (low - DC00), plus 10000.
+    const __m512i pair =
+        _mm512_add_epi32(_mm512_slli_epi32(value, 10),
+                         _mm512_sub_epi32(_mm512_cvtepu16_epi32(nextUnits), wide32(0x35FDC00)));
+    value = _mm512_mask_mov_epi32(value, high, pair);
+  }
+  __m512i shift = _mm512_mask_mov_epi32(wide32(18), nonAscii, wide32(12));
+  __m512i marks = _mm512_mask_mov_epi32(wide32(0x80808000), nonAscii, wide32(0x808080C0));
+  shift = _mm512_mask_mov_epi32(shift, aboveTwo, wide32(6));
+  marks = _mm512_mask_mov_epi32(marks, aboveTwo, wide32(0x808080E0));
+  shift = _mm512_maskz_mov_epi32(static_cast<__mmask16>(~high), shift);
+  marks = _mm512_mask_mov_epi32(marks, high, wide32(0x808080F0));
+  // Byte j of a lane takes bits 18 - 6j and up of its shifted value.
+  const __m512i fields = _mm512_multishift_epi64_epi8(_mm512_set1_epi64(0x20262C3200060C12),
+                                                      _mm512_sllv_epi32(value, shift));
+  return _mm512_ternarylogic_epi32(fields, wide32(0x3F3F3FFF), marks, 0xEA); // (a & b) | c
+}
+
+// Bit 4k + j set when unit k of 16 has a j-th byte (a low surrogate has
+// none: its pair's four are in the high one's lane).
+TSK_KERNEL uint64_t bytesToKeep(uint32_t lead, uint32_t nonAscii, uint32_t aboveTwo,
+                                uint32_t high) {
+  return _pdep_u64(lead, 0x1111111111111111) | _pdep_u64(nonAscii, 0x2222222222222222) |
+         _pdep_u64(aboveTwo, 0x4444444444444444) | _pdep_u64(high, 0x8888888888888888);
+}
+
+// Units below U+0800 only: one or two bytes each, built in 16-bit lanes.
 template <bool kWrite>
-TSK_KERNEL Progress utf8Windows(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap) {
+TSK_KERNEL unsigned encodeTwoByteWindow(__m512i u, uint32_t taken, uint32_t nonAscii,
+                                        unsigned char* d) {
+  const uint64_t keep =
+      _pdep_u64(taken, 0x5555555555555555) | _pdep_u64(nonAscii, 0xAAAAAAAAAAAAAAAA);
+  const auto count = static_cast<unsigned>(_mm_popcnt_u64(keep));
+  if constexpr (kWrite) {
+    // 110xxxxx 10xxxxxx, the first byte in the low half of the lane.
+    const __m512i two =
+        _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi16(u, 6),
+                                        _mm512_slli_epi16(_mm512_and_si512(u, wide16(0x3F)), 8)),
+                        wide16(0x80C0));
+    const __m512i bytes = _mm512_mask_mov_epi16(two, taken & ~nonAscii, u);
+    _mm512_mask_storeu_epi8(d, lowBits(count), _mm512_maskz_compress_epi8(keep, bytes));
+  }
+  return count;
+}
+
+// Converts the units of the window u whose first `size` are the input's.
+template <bool kWrite>
+TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned size, bool last, uint32_t nonAscii,
+                                    unsigned char* d, size_t room) {
+  const __m512i kind = _mm512_and_si512(u, wide16(0xFC00));
+  const uint32_t highs = _mm512_cmpeq_epi16_mask(kind, wide16(0xD800));
+  const uint32_t lows = _mm512_cmpeq_epi16_mask(kind, wide16(0xDC00));
+  unsigned end = size;
+  if (!last && (highs >> (size - 1)) != 0) {
+    --end;
+  }
+  const auto taken = static_cast<uint32_t>(lowBits(end));
+  const uint32_t high = highs & taken;
+  const uint32_t low = lows & taken;
+  if (((uint64_t{high} << 1) ^ low) != 0) {
+    return {0, 0};
+  }
+  nonAscii &= taken;
+  const uint32_t aboveTwo = _mm512_mask_cmpge_epu16_mask(taken & ~low, u, wide16(0x800));
+  if (aboveTwo == 0) {
+    if (kWrite && room < end + static_cast<unsigned>(_mm_popcnt_u32(nonAscii))) {
+      return {0, 0};
+    }
+    return {end, encodeTwoByteWindow<kWrite>(u, taken, nonAscii, d)};
+  }
+  const uint32_t lead = taken & ~low;
+  nonAscii &= lead;
+  const auto written = static_cast<unsigned>(_mm_popcnt_u32(lead) + _mm_popcnt_u32(nonAscii) +
+                                             _mm_popcnt_u32(aboveTwo) + _mm_popcnt_u32(high));
+  if constexpr (kWrite) {
+    if (room < written) {
+      return {0, 0};
+    }
+    const __m512i next = _mm512_permutexvar_epi16(load512(kNextUnit.at), u);
+    unsigned at = 0;
+    for (unsigned half = 0; half < 2; ++half) {
+      const unsigned shift = 16 * half;
+      const auto part = [shift](uint32_t mask) { return (mask >> shift) & 0xFFFF; };
+      const __m512i bytes =
+          encode16(halfOf(u, half), halfOf(next, half), part(nonAscii), part(aboveTwo), part(high));
+      const uint64_t keep = bytesToKeep(part(lead), part(nonAscii), part(aboveTwo), part(high));
+      const auto count = static_cast<unsigned>(_mm_popcnt_u64(keep));
+      _mm512_mask_storeu_epi8(d + at, lowBits(count), _mm512_maskz_compress_epi8(keep, bytes));
+      at += count;
+    }
+  }
+  return {end, written};
+}
+
+template <bool kWrite>
+TSK_KERNEL WindowResult convertWindow(__m512i u, unsigned size, bool last, unsigned char* d,
+                                      size_t room) {
+  const uint32_t nonAscii = _mm512_test_epi16_mask(u, wide16(0xFF80));
+  if (nonAscii != 0) {
+    return utf16Window<kWrite>(u, size, last, nonAscii, d, room);
+  }
+  if constexpr (kWrite) {
+    if (room < size) {
+      return {0, 0};
+    }
+    _mm256_mask_storeu_epi8(d, static_cast<uint32_t>(lowBits(size)), _mm512_cvtepi16_epi8(u));
+  }
+  return {size, size};
+}
+
+// The window loop of both directions: 64 bytes of input at a time, each
+// window starting where the previous one stopped. The last window is read
+// with a masked load, which touches nothing past the input.
+//
+// With kUntilZero the input also ends at its first zero element. Its
+// windows are then read whole wherever that stays within the page where
+// the string is known to go on, so they may read past the zero, never
+// into a page the string does not reach; the memory sanitizers, which
+// would flag those reads, are told not to watch them.
+#define TSK_UNWATCHED __attribute__((no_sanitize("address", "thread")))
+
+TSK_KERNEL __m512i loadFirst(const unsigned char* p, unsigned count) {
+  return _mm512_maskz_loadu_epi8(lowBits(count), p);
+}
+TSK_KERNEL __m512i loadFirst(const tsk_wchar_t* p, unsigned count) {
+  return _mm512_maskz_loadu_epi16(static_cast<uint32_t>(lowBits(count)), p);
+}
+TSK_KERNEL uint64_t zerosIn(__m512i v, const unsigned char*) {
+  return _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
+}
+TSK_KERNEL uint64_t zerosIn(__m512i v, const tsk_wchar_t*) {
+  return _mm512_cmpeq_epi16_mask(v, _mm512_setzero_si512());
+}
+
+// A window of a zero-terminated string at p, bounded by `left` elements:
+// sets `size` to the elements it holds before the string's end (its zero,
+// the bound) and `atZero` when a zero ends it.
+template <typename In>
+TSK_UNWATCHED TSK_KERNEL __m512i loadUntilZero(const In* p, size_t left, unsigned& size,
+                                               bool& atZero) {
+  constexpr unsigned kWidth = 64 / sizeof(In);
+  constexpr size_t kPage = 4096;
+  const size_t inPage = (kPage - (reinterpret_cast<uintptr_t>(p) & (kPage - 1))) / sizeof(In);
+  size = left < kWidth ? static_cast<unsigned>(left) : kWidth;
+  __m512i v;
+  if (inPage >= size) {
+    v = size == kWidth ? _mm512_loadu_si512(p) : loadFirst(p, size);
+  } else {
+    v = loadFirst(p, static_cast<unsigned>(inPage));
+    // Without a zero in this page the string goes on into the next one.
+    if ((zerosIn(v, p) & lowBits(static_cast<unsigned>(inPage))) == 0 && left > inPage) {
+      v = _mm512_loadu_si512(p);
+    } else {
+      size = static_cast<unsigned>(inPage);
+    }
+  }
+  const uint64_t zeros = zerosIn(v, p) & lowBits(size);
+  atZero = zeros != 0;
+  if (atZero) {
+    size = static_cast<unsigned>(_tzcnt_u64(zeros));
+  }
+  return v;
+}
+
+template <bool kWrite, bool kUntilZero, typename In, typename Out>
+TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
+  constexpr unsigned kWidth = 64 / sizeof(In);
   size_t i = 0;
   size_t o = 0;
-  while (n - i > kWindow) {
-    const WindowResult r = utf8Step<kWrite>(_mm512_loadu_si512(s + i), kWindow, false,
-                                            kWrite ? d + o : nullptr, cap - o);
-    if (r.read == 0) {
-      return {i, o, false};
+  while (i < n) {
+    const size_t left = n - i;
+    unsigned size = kWidth;
+    bool atZero = false;
+    __m512i v;
+    if constexpr (kUntilZero) {
+      v = loadUntilZero(s + i, left, size, atZero);
+    } else if (left >= kWidth) {
+      v = _mm512_loadu_si512(s + i);
+    } else {
+      size = static_cast<unsigned>(left);
+      v = loadFirst(s + i, size);
+    }
+    const bool last = size < kWidth || left == kWidth;
+    const WindowResult r = convertWindow<kWrite>(v, size, last, kWrite ? d + o : nullptr, cap - o);
+    if (r.read == 0 && size != 0) {
+      break;
     }
     i += r.read;
     o += r.written;
-  }
-  // The last bytes, at most one window: a masked load reads nothing past
-  // them.
-  const auto size = static_cast<unsigned>(n - i);
-  if (size != 0) {
-    const __m512i v = _mm512_maskz_loadu_epi8(_bzhi_u64(~uint64_t{0}, size), s + i);
-    const WindowResult r = utf8Step<kWrite>(v, size, true, kWrite ? d + o : nullptr, cap - o);
-    i += r.read;
-    o += r.written;
+    if (last) {
+      return {i, o, atZero};
+    }
   }
   return {i, o, false};
 }
 
-__attribute__((target(TSK_UNICODE_TARGET))) Progress
-windowsFromUtf8(const unsigned char* s, size_t n, tsk_wchar_t* d, size_t cap) {
-  return d == nullptr ? utf8Windows<false>(s, n, nullptr, 0) : utf8Windows<true>(s, n, d, cap);
+template <typename In, typename Out, bool kUntilZero>
+TSK_AVX512 Progress windowKernel(const In* s, size_t n, Out* d, size_t cap) {
+  return d == nullptr ? windowLoop<false, kUntilZero>(s, n, static_cast<Out*>(nullptr), 0)
+                      : windowLoop<true, kUntilZero>(s, n, d, cap);
 }
 
 } // namespace
 
 const Kernels kAvx512Kernels = {
-    Level::kAvx512, "avx512", windowsFromUtf8, utf16Kernel<Ascii64>, nullptr, nullptr,
+    Level::kAvx512,
+    "avx512",
+    windowKernel<unsigned char, tsk_wchar_t, false>,
+    windowKernel<tsk_wchar_t, unsigned char, false>,
+    windowKernel<unsigned char, tsk_wchar_t, true>,
+    windowKernel<tsk_wchar_t, unsigned char, true>,
 };
 
 } // namespace tsk::unicode
