@@ -5,6 +5,8 @@
 // are masked to exactly the elements converted.
 #include "unicode/kernels.h"
 
+#include <cstring>
+
 #include <immintrin.h>
 
 // GCC 12's AVX-512 intrinsics pass a deliberately undefined vector as the
@@ -22,7 +24,7 @@ namespace {
 // Every function here is compiled for this level alone.
 #define TSK_AVX512                                                                                 \
   __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
-#define TSK_KERNEL TSK_AVX512 inline
+#define TSK_KERNEL TSK_AVX512 inline __attribute__((always_inline))
 
 TSK_KERNEL __m512i wide16(unsigned value) { return _mm512_set1_epi16(static_cast<short>(value)); }
 TSK_KERNEL __m512i wide32(unsigned value) { return _mm512_set1_epi32(static_cast<int>(value)); }
@@ -134,21 +136,56 @@ TSK_KERNEL __m512i decode32(__m256i first, __m256i second, __m256i third, uint32
   return _mm512_mask_mov_epi16(unit, four, high);
 }
 
+// Lane k of half h holds byte 32h + k and the byte after it.
+struct PairIndex {
+  alignas(64) unsigned char half[2][64];
+  constexpr PairIndex() : half{} {
+    for (unsigned h = 0; h < 2; ++h) {
+      for (unsigned k = 0; k < 32; ++k) {
+        const unsigned at = 32 * h + k;
+        half[h][2 * k] = static_cast<unsigned char>(at);
+        half[h][2 * k + 1] = static_cast<unsigned char>(at < 63 ? at + 1 : 63);
+      }
+    }
+  }
+};
+constexpr PairIndex kPairs;
+
+// The UTF-16 units of 32 positions of a window that holds characters of
+// one and two bytes only: each position's byte and the next in a 16-bit
+// lane, where one multiply-add joins a lead's five bits to the six of its
+// continuation.
+TSK_KERNEL __m512i decodeTwoByte32(__m512i v, unsigned half, uint32_t ascii) {
+  const __m512i pairs = _mm512_permutexvar_epi8(load512(kPairs.half[half]), v);
+  const __m512i two = _mm512_maddubs_epi16(_mm512_and_si512(pairs, wide16(0x3F1F)), wide16(0x0140));
+  return _mm512_mask_mov_epi16(two, ascii, _mm512_and_si512(pairs, wide16(0x00FF)));
+}
+
+// Where the characters that a full window of UTF-8 at s takes end: at the
+// first character that starts in its last three bytes (it may go on past
+// them), or after them all. Scalar code, so that the next window's load
+// waits for nothing from the vector unit.
+TSK_KERNEL unsigned windowEnd(const unsigned char* s) {
+  uint32_t tail; // bytes 60..63, the last three in the high 24 bits
+  std::memcpy(&tail, s + 60, 4);
+  // Bit 7 of each byte that is a continuation (10xxxxxx).
+  const uint32_t continuation = tail & ~(tail << 1) & 0x80808000;
+  const uint64_t starts = (~continuation & 0x80808000) | (uint64_t{1} << 39); // or at 64
+  return 60 + static_cast<unsigned>(_tzcnt_u64(starts)) / 8;
+}
+
+// The same for 32 units: a high surrogate in the last waits for the next.
+TSK_KERNEL unsigned windowEnd(const tsk_wchar_t* s) { return (s[31] & 0xFC00) == 0xD800 ? 31 : 32; }
+
 // Converts the characters of the window v whose first `size` bytes are the
-// input's. With `last` false the window stops before any character that
-// might not end within it; with `last` true the input ends with the window.
+// input's, up to `end`: the window's end (windowEnd) or, when the input
+// ends with the window, `size`.
 template <bool kWrite>
-TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, bool last, uint64_t nonAscii,
+TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, unsigned end, uint64_t nonAscii,
                                    tsk_wchar_t* d, size_t room) {
   const uint64_t present = lowBits(size);
   uint64_t lead = _mm512_cmpge_epu8_mask(v, splatBytes(0xC0)) & present;
   const uint64_t continuation = nonAscii & ~lead & present;
-  // A character that starts in the last three bytes may go on past them.
-  unsigned end = size;
-  if (!last) {
-    const uint64_t starts = ~continuation & present;
-    end = size - 3 + static_cast<unsigned>(_tzcnt_u64((starts >> (size - 3)) | 8));
-  }
   const uint64_t taken = lowBits(end);
   lead &= taken;
   const uint64_t three = _mm512_cmpge_epu8_mask(v, splatBytes(0xE0)) & taken;
@@ -173,17 +210,18 @@ TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, bool last, uint64_t
     if (room < written) {
       return {0, 0};
     }
-    const __m512i third = bytesAfter(v, 2);
+    const __m512i third = three != 0 ? bytesAfter(v, 2) : v;
     const uint64_t two = lead & ~three;
     const uint64_t threeOnly = three & ~four;
     unsigned at = 0;
     for (unsigned half = 0; half < 2; ++half) {
       const unsigned shift = 32 * half;
-      const __m512i units = decode32(
-          halfOf(v, half), halfOf(second, half), halfOf(third, half),
-          static_cast<uint32_t>(two >> shift), static_cast<uint32_t>(threeOnly >> shift),
-          static_cast<uint32_t>(four >> shift), static_cast<uint32_t>(lowSurrogate >> shift));
-      const auto kept = static_cast<uint32_t>(keep >> shift);
+      const auto part = [shift](uint64_t mask) { return static_cast<uint32_t>(mask >> shift); };
+      const __m512i units =
+          three == 0 ? decodeTwoByte32(v, half, part(~nonAscii))
+                     : decode32(halfOf(v, half), halfOf(second, half), halfOf(third, half),
+                                part(two), part(threeOnly), part(four), part(lowSurrogate));
+      const uint32_t kept = part(keep);
       const auto count = static_cast<unsigned>(_mm_popcnt_u32(kept));
       _mm512_mask_storeu_epi16(d + at, _bzhi_u32(~0u, count),
                                _mm512_maskz_compress_epi16(kept, units));
@@ -201,11 +239,11 @@ TSK_KERNEL void widenAscii(__m512i v, unsigned size, tsk_wchar_t* d) {
 }
 
 template <bool kWrite>
-TSK_KERNEL WindowResult convertWindow(__m512i v, unsigned size, bool last, tsk_wchar_t* d,
-                                      size_t room) {
+TSK_KERNEL WindowResult convertWindow(__m512i v, const unsigned char* s, unsigned size, bool last,
+                                      tsk_wchar_t* d, size_t room) {
   const uint64_t nonAscii = _mm512_movepi8_mask(v);
   if (nonAscii != 0) {
-    return utf8Window<kWrite>(v, size, last, nonAscii, d, room);
+    return utf8Window<kWrite>(v, size, last ? size : windowEnd(s), nonAscii, d, room);
   }
   if constexpr (kWrite) {
     if (room < size) {
@@ -293,15 +331,11 @@ TSK_KERNEL unsigned encodeTwoByteWindow(__m512i u, uint32_t taken, uint32_t nonA
 
 // Converts the units of the window u whose first `size` are the input's.
 template <bool kWrite>
-TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned size, bool last, uint32_t nonAscii,
-                                    unsigned char* d, size_t room) {
+TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned end, uint32_t nonAscii, unsigned char* d,
+                                    size_t room) {
   const __m512i kind = _mm512_and_si512(u, wide16(0xFC00));
   const uint32_t highs = _mm512_cmpeq_epi16_mask(kind, wide16(0xD800));
   const uint32_t lows = _mm512_cmpeq_epi16_mask(kind, wide16(0xDC00));
-  unsigned end = size;
-  if (!last && (highs >> (size - 1)) != 0) {
-    --end;
-  }
   const auto taken = static_cast<uint32_t>(lowBits(end));
   const uint32_t high = highs & taken;
   const uint32_t low = lows & taken;
@@ -341,11 +375,11 @@ TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned size, bool last, uint32_
 }
 
 template <bool kWrite>
-TSK_KERNEL WindowResult convertWindow(__m512i u, unsigned size, bool last, unsigned char* d,
-                                      size_t room) {
+TSK_KERNEL WindowResult convertWindow(__m512i u, const tsk_wchar_t* s, unsigned size, bool last,
+                                      unsigned char* d, size_t room) {
   const uint32_t nonAscii = _mm512_test_epi16_mask(u, wide16(0xFF80));
   if (nonAscii != 0) {
-    return utf16Window<kWrite>(u, size, last, nonAscii, d, room);
+    return utf16Window<kWrite>(u, last ? size : windowEnd(s), nonAscii, d, room);
   }
   if constexpr (kWrite) {
     if (room < size) {
@@ -429,7 +463,8 @@ TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
       v = loadFirst(s + i, size);
     }
     const bool last = size < kWidth || left == kWidth;
-    const WindowResult r = convertWindow<kWrite>(v, size, last, kWrite ? d + o : nullptr, cap - o);
+    const WindowResult r =
+        convertWindow<kWrite>(v, s + i, size, last, kWrite ? d + o : nullptr, cap - o);
     if (r.read == 0 && size != 0) {
       break;
     }
