@@ -23,7 +23,8 @@ namespace {
 
 // Every function here is compiled for this level alone.
 #define TSK_AVX512                                                                                 \
-  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
+  __attribute__((                                                                                  \
+      target("avx512f,avx512bw,avx512cd,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
 #define TSK_KERNEL TSK_AVX512 inline __attribute__((always_inline))
 
 TSK_KERNEL __m512i wide16(unsigned value) { return _mm512_set1_epi16(static_cast<short>(value)); }
@@ -273,15 +274,40 @@ struct NextUnitIndex {
 };
 constexpr NextUnitIndex kNextUnit;
 
+// What a character's UTF-8 form looks like, by the leading zero bits of
+// its scalar value (index 0 standing for 32, a zero value): how far to
+// shift the value so that its bytes' bits always lie at the same places,
+// the length prefix and continuation marks of its bytes, and which of the
+// four bytes it has.
+struct ByLeadingZeros {
+  alignas(64) uint32_t shift[32];
+  alignas(64) uint32_t marks[32];
+  alignas(64) uint32_t present[32];
+
+  constexpr ByLeadingZeros() : shift{}, marks{}, present{} {
+    constexpr uint32_t kPrefix[] = {0x00, 0xC0, 0xE0, 0xF0};
+    for (unsigned index = 0; index < 32; ++index) {
+      const unsigned bits = index == 0 ? 0 : 32 - index;
+      const unsigned length = bits <= 7 ? 1 : bits <= 11 ? 2 : bits <= 16 ? 3 : 4;
+      shift[index] = 6 * (4 - length);
+      marks[index] = 0x80808000 | kPrefix[length - 1];
+      present[index] = length == 4 ? 0xFFFFFFFF : (uint32_t{1} << (8 * length)) - 1;
+    }
+  }
+};
+constexpr ByLeadingZeros kByLeadingZeros;
+
+TSK_KERNEL __m512i lookUp(const uint32_t (&table)[32], __m512i index) {
+  return _mm512_permutex2var_epi32(load512(table), index, load512(table + 16));
+}
+
 // The UTF-8 bytes of 16 units, unit k's in 32-bit lane k, first byte
-// lowest: the character's scalar value (a pair's in its high surrogate's
-// lane) is shifted by 6 bits per byte it lacks of four, so that its bytes'
-// bits always lie at the same places; one multishift gathers them and one
-// logic step adds the length prefixes and the continuation marks. The
-// masks are those of the 16 units (bit k for unit k); `nonAscii` and
-// `aboveTwo` (U+0800 and up) include the high surrogates.
-TSK_KERNEL __m512i encode16(__m256i units, __m256i nextUnits, uint32_t nonAscii, uint32_t aboveTwo,
-                            uint32_t high) {
+// lowest (a pair's four in its high surrogate's lane, none in the low
+// one's), for the units in `lead` (those that start a character). The value, shifted by 6 bits per
+// byte it lacks of four, has its bytes' bits at fixed places: one multishift gathers them and one
+// logic step adds the marks. Sets `keep` to the bytes that belong to the text.
+TSK_KERNEL __m512i encode16(__m256i units, __m256i nextUnits, uint32_t high, uint32_t lead,
+                            uint64_t& keep) {
   __m512i value = _mm512_cvtepu16_epi32(units);
   if (high != 0) {
     // (high - D800) << 10 | (low - DC00), plus 10000.
@@ -290,24 +316,17 @@ TSK_KERNEL __m512i encode16(__m256i units, __m256i nextUnits, uint32_t nonAscii,
                          _mm512_sub_epi32(_mm512_cvtepu16_epi32(nextUnits), wide32(0x35FDC00)));
     value = _mm512_mask_mov_epi32(value, high, pair);
   }
-  __m512i shift = _mm512_mask_mov_epi32(wide32(18), nonAscii, wide32(12));
-  __m512i marks = _mm512_mask_mov_epi32(wide32(0x80808000), nonAscii, wide32(0x808080C0));
-  shift = _mm512_mask_mov_epi32(shift, aboveTwo, wide32(6));
-  marks = _mm512_mask_mov_epi32(marks, aboveTwo, wide32(0x808080E0));
-  shift = _mm512_maskz_mov_epi32(static_cast<__mmask16>(~high), shift);
-  marks = _mm512_mask_mov_epi32(marks, high, wide32(0x808080F0));
+  const __m512i zeros = _mm512_lzcnt_epi32(value);
+  const __m512i present = _mm512_maskz_permutex2var_epi32(static_cast<__mmask16>(lead),
+                                                          load512(kByLeadingZeros.present), zeros,
+                                                          load512(kByLeadingZeros.present + 16));
+  keep = _mm512_test_epi8_mask(present, present);
   // Byte j of a lane takes bits 18 - 6j and up of its shifted value.
-  const __m512i fields = _mm512_multishift_epi64_epi8(_mm512_set1_epi64(0x20262C3200060C12),
-                                                      _mm512_sllv_epi32(value, shift));
-  return _mm512_ternarylogic_epi32(fields, wide32(0x3F3F3FFF), marks, 0xEA); // (a & b) | c
-}
-
-// Bit 4k + j set when unit k of 16 has a j-th byte (a low surrogate has
-// none: its pair's four are in the high one's lane).
-TSK_KERNEL uint64_t bytesToKeep(uint32_t lead, uint32_t nonAscii, uint32_t aboveTwo,
-                                uint32_t high) {
-  return _pdep_u64(lead, 0x1111111111111111) | _pdep_u64(nonAscii, 0x2222222222222222) |
-         _pdep_u64(aboveTwo, 0x4444444444444444) | _pdep_u64(high, 0x8888888888888888);
+  const __m512i fields =
+      _mm512_multishift_epi64_epi8(_mm512_set1_epi64(0x20262C3200060C12),
+                                   _mm512_sllv_epi32(value, lookUp(kByLeadingZeros.shift, zeros)));
+  return _mm512_ternarylogic_epi32(fields, wide32(0x3F3F3FFF), lookUp(kByLeadingZeros.marks, zeros),
+                                   0xEA); // (a & b) | c
 }
 
 // Units below U+0800 only: one or two bytes each, built in 16-bit lanes.
@@ -363,9 +382,9 @@ TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned end, uint32_t nonAscii, 
     for (unsigned half = 0; half < 2; ++half) {
       const unsigned shift = 16 * half;
       const auto part = [shift](uint32_t mask) { return (mask >> shift) & 0xFFFF; };
+      uint64_t keep;
       const __m512i bytes =
-          encode16(halfOf(u, half), halfOf(next, half), part(nonAscii), part(aboveTwo), part(high));
-      const uint64_t keep = bytesToKeep(part(lead), part(nonAscii), part(aboveTwo), part(high));
+          encode16(halfOf(u, half), halfOf(next, half), part(high), part(lead), keep);
       const auto count = static_cast<unsigned>(_mm_popcnt_u64(keep));
       _mm512_mask_storeu_epi8(d + at, lowBits(count), _mm512_maskz_compress_epi8(keep, bytes));
       at += count;
