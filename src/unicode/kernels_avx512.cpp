@@ -55,8 +55,6 @@ struct WindowResult {
 // compressed to the front. The next window starts where the last character
 // that fits ends, so the loop carries no state from one window to the next.
 
-constexpr unsigned kWindow = 64;
-
 // The bounds of the byte that follows each lead byte C0..FF, indexed by its
 // low six bits. Leads that no well-formed text holds get bounds that no
 // byte meets.
@@ -260,8 +258,6 @@ TSK_KERNEL WindowResult convertWindow(__m512i v, const unsigned char* s, unsigne
 // next. Each unit's bytes are built in a 32-bit lane (a pair's first three
 // in the high surrogate's lane, its last in the low one's), 16 lanes at a
 // time, and the bytes to keep are compressed to the front.
-
-constexpr unsigned kUnitWindow = 32;
 
 // Lane k takes unit k + 1 (the last lane repeats the last unit).
 struct NextUnitIndex {

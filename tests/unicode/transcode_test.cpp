@@ -99,8 +99,9 @@ void expectSameAtEveryLevel(const std::basic_string<In>& in, End end, Convert co
 
 class TranscodeLevels : public testing::TestWithParam<bool> {};
 
-// Lengths around the block sizes and well past them.
-constexpr size_t kCharacters[] = {0, 1, 5, 9, 17, 31, 33, 63, 65, 100, 257, 700};
+// Lengths around the block sizes and well past them, the longest across
+// pages.
+constexpr size_t kCharacters[] = {0, 1, 5, 9, 17, 31, 33, 63, 65, 100, 257, 700, 3000};
 
 TEST_P(TranscodeLevels, Utf8ToUtf16MatchesTheCharacterLoop) {
   std::mt19937 rng(GetParam() ? 1515 : 1516);
