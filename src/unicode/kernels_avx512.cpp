@@ -255,20 +255,25 @@ TSK_KERNEL WindowResult convertWindow(__m512i v, const unsigned char* s, unsigne
 
 // UTF-16 to UTF-8 in windows of 32 units. Surrogates must come in pairs,
 // high then low; a high one in the last unit of a window waits for the
-// next. Each unit's bytes are built in a 32-bit lane (a pair's first three
-// in the high surrogate's lane, its last in the low one's), 16 lanes at a
-// time, and the bytes to keep are compressed to the front.
+// next. Each character's bytes are built in the 32-bit lane of its first
+// unit, 16 lanes at a time, and the bytes to keep are compressed to the
+// front. Windows of characters below U+0800 alone take a shorter way.
 
-// Lane k takes unit k + 1 (the last lane repeats the last unit).
-struct NextUnitIndex {
-  alignas(64) uint16_t at[32];
-  constexpr NextUnitIndex() : at{} {
-    for (unsigned k = 0; k < 32; ++k) {
-      at[k] = static_cast<uint16_t>(k + 1 < 32 ? k + 1 : 31);
+// 32-bit lane k of half h holds unit 16h + k and the unit after it (the
+// last lane repeats the last unit).
+struct UnitPairIndex {
+  alignas(64) uint16_t half[2][32];
+  constexpr UnitPairIndex() : half{} {
+    for (unsigned h = 0; h < 2; ++h) {
+      for (unsigned k = 0; k < 16; ++k) {
+        const unsigned at = 16 * h + k;
+        half[h][2 * k] = static_cast<uint16_t>(at);
+        half[h][2 * k + 1] = static_cast<uint16_t>(at < 31 ? at + 1 : 31);
+      }
     }
   }
 };
-constexpr NextUnitIndex kNextUnit;
+constexpr UnitPairIndex kUnitPairs;
 
 // What a character's UTF-8 form looks like, by the leading zero bits of
 // its scalar value (index 0 standing for 32, a zero value): how far to
@@ -302,15 +307,15 @@ TSK_KERNEL __m512i lookUp(const uint32_t (&table)[32], __m512i index) {
 // one's), for the units in `lead` (those that start a character). The value, shifted by 6 bits per
 // byte it lacks of four, has its bytes' bits at fixed places: one multishift gathers them and one
 // logic step adds the marks. Sets `keep` to the bytes that belong to the text.
-TSK_KERNEL __m512i encode16(__m256i units, __m256i nextUnits, uint32_t high, uint32_t lead,
+TSK_KERNEL __m512i encode16(__m512i u, unsigned half, uint32_t high, uint32_t lead,
                             uint64_t& keep) {
-  __m512i value = _mm512_cvtepu16_epi32(units);
+  __m512i value = _mm512_cvtepu16_epi32(halfOf(u, half));
   if (high != 0) {
-    // (high - D800) << 10 | (low - DC00), plus 10000.
-    const __m512i pair =
-        _mm512_add_epi32(_mm512_slli_epi32(value, 10),
-                         _mm512_sub_epi32(_mm512_cvtepu16_epi32(nextUnits), wide32(0x35FDC00)));
-    value = _mm512_mask_mov_epi32(value, high, pair);
+    // (high - D800) << 10 | (low - DC00), plus 10000, from one multiply-add
+    // of each unit and the next read as signed: high * 1024 + low - 4010000.
+    const __m512i pairs = _mm512_permutexvar_epi16(load512(kUnitPairs.half[half]), u);
+    value = _mm512_mask_add_epi32(value, high, _mm512_madd_epi16(pairs, wide32(0x00010400)),
+                                  wide32(0x4010000 - 0x35FDC00));
   }
   const __m512i zeros = _mm512_lzcnt_epi32(value);
   const __m512i present = _mm512_maskz_permutex2var_epi32(static_cast<__mmask16>(lead),
@@ -373,14 +378,12 @@ TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned end, uint32_t nonAscii, 
     if (room < written) {
       return {0, 0};
     }
-    const __m512i next = _mm512_permutexvar_epi16(load512(kNextUnit.at), u);
     unsigned at = 0;
     for (unsigned half = 0; half < 2; ++half) {
       const unsigned shift = 16 * half;
       const auto part = [shift](uint32_t mask) { return (mask >> shift) & 0xFFFF; };
       uint64_t keep;
-      const __m512i bytes =
-          encode16(halfOf(u, half), halfOf(next, half), part(high), part(lead), keep);
+      const __m512i bytes = encode16(u, half, part(high), part(lead), keep);
       const auto count = static_cast<unsigned>(_mm_popcnt_u64(keep));
       _mm512_mask_storeu_epi8(d + at, lowBits(count), _mm512_maskz_compress_epi8(keep, bytes));
       at += count;
