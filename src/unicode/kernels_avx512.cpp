@@ -45,6 +45,32 @@ struct WindowResult {
   unsigned written;
 };
 
+// Which way the windows of one conversion go. Each kind of window has a
+// short way (plain ASCII, characters of one and two bytes) besides the
+// general one, but text that keeps changing between the kinds would make
+// the branch between them mispredict at almost every window. So once a
+// window needs the general way, the windows after it keep to it until a
+// few in a row could have gone a shorter way.
+struct Route {
+  bool general = false;
+  unsigned easyInARow = 0;
+};
+constexpr unsigned kEasyWindowsToLeave = 2;
+
+// Whether a window goes the general way; `needed` whether it must.
+TSK_KERNEL bool goesTheGeneralWay(Route& route, bool needed) {
+  if (!route.general) {
+    route.general = needed;
+    route.easyInARow = 0;
+    return needed;
+  }
+  route.easyInARow = needed ? 0 : route.easyInARow + 1;
+  if (route.easyInARow >= kEasyWindowsToLeave) {
+    route.general = false;
+  }
+  return true;
+}
+
 // UTF-8 to UTF-16 in windows of 64 bytes. A window is checked as a whole:
 // mask compares give the lead bytes of each length and the continuation
 // bytes, one table lookup gives the bounds of the byte after each lead (the
@@ -181,7 +207,7 @@ TSK_KERNEL unsigned windowEnd(const tsk_wchar_t* s) { return (s[31] & 0xFC00) ==
 // ends with the window, `size`.
 template <bool kWrite>
 TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, unsigned end, uint64_t nonAscii,
-                                   tsk_wchar_t* d, size_t room) {
+                                   tsk_wchar_t* d, size_t room, Route& route) {
   const uint64_t present = lowBits(size);
   uint64_t lead = _mm512_cmpge_epu8_mask(v, splatBytes(0xC0)) & present;
   const uint64_t continuation = nonAscii & ~lead & present;
@@ -209,7 +235,8 @@ TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, unsigned end, uint6
     if (room < written) {
       return {0, 0};
     }
-    const __m512i third = three != 0 ? bytesAfter(v, 2) : v;
+    const bool general = goesTheGeneralWay(route, three != 0);
+    const __m512i third = general ? bytesAfter(v, 2) : v;
     const uint64_t two = lead & ~three;
     const uint64_t threeOnly = three & ~four;
     unsigned at = 0;
@@ -217,9 +244,9 @@ TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, unsigned end, uint6
       const unsigned shift = 32 * half;
       const auto part = [shift](uint64_t mask) { return static_cast<uint32_t>(mask >> shift); };
       const __m512i units =
-          three == 0 ? decodeTwoByte32(v, half, part(~nonAscii))
-                     : decode32(halfOf(v, half), halfOf(second, half), halfOf(third, half),
-                                part(two), part(threeOnly), part(four), part(lowSurrogate));
+          !general ? decodeTwoByte32(v, half, part(~nonAscii))
+                   : decode32(halfOf(v, half), halfOf(second, half), halfOf(third, half), part(two),
+                              part(threeOnly), part(four), part(lowSurrogate));
       const uint32_t kept = part(keep);
       const auto count = static_cast<unsigned>(_mm_popcnt_u32(kept));
       _mm512_mask_storeu_epi16(d + at, _bzhi_u32(~0u, count),
@@ -239,10 +266,10 @@ TSK_KERNEL void widenAscii(__m512i v, unsigned size, tsk_wchar_t* d) {
 
 template <bool kWrite>
 TSK_KERNEL WindowResult convertWindow(__m512i v, const unsigned char* s, unsigned size, bool last,
-                                      tsk_wchar_t* d, size_t room) {
+                                      tsk_wchar_t* d, size_t room, Route& route) {
   const uint64_t nonAscii = _mm512_movepi8_mask(v);
-  if (nonAscii != 0) {
-    return utf8Window<kWrite>(v, size, last ? size : windowEnd(s), nonAscii, d, room);
+  if (nonAscii != 0 || route.general) {
+    return utf8Window<kWrite>(v, size, last ? size : windowEnd(s), nonAscii, d, room, route);
   }
   if constexpr (kWrite) {
     if (room < size) {
@@ -352,7 +379,7 @@ TSK_KERNEL unsigned encodeTwoByteWindow(__m512i u, uint32_t taken, uint32_t nonA
 // Converts the units of the window u whose first `size` are the input's.
 template <bool kWrite>
 TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned end, uint32_t nonAscii, unsigned char* d,
-                                    size_t room) {
+                                    size_t room, Route& route) {
   const __m512i kind = _mm512_and_si512(u, wide16(0xFC00));
   const uint32_t highs = _mm512_cmpeq_epi16_mask(kind, wide16(0xD800));
   const uint32_t lows = _mm512_cmpeq_epi16_mask(kind, wide16(0xDC00));
@@ -364,7 +391,7 @@ TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned end, uint32_t nonAscii, 
   }
   nonAscii &= taken;
   const uint32_t aboveTwo = _mm512_mask_cmpge_epu16_mask(taken & ~low, u, wide16(0x800));
-  if (aboveTwo == 0) {
+  if (!goesTheGeneralWay(route, aboveTwo != 0)) {
     if (kWrite && room < end + static_cast<unsigned>(_mm_popcnt_u32(nonAscii))) {
       return {0, 0};
     }
@@ -394,10 +421,10 @@ TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned end, uint32_t nonAscii, 
 
 template <bool kWrite>
 TSK_KERNEL WindowResult convertWindow(__m512i u, const tsk_wchar_t* s, unsigned size, bool last,
-                                      unsigned char* d, size_t room) {
+                                      unsigned char* d, size_t room, Route& route) {
   const uint32_t nonAscii = _mm512_test_epi16_mask(u, wide16(0xFF80));
-  if (nonAscii != 0) {
-    return utf16Window<kWrite>(u, last ? size : windowEnd(s), nonAscii, d, room);
+  if (nonAscii != 0 || route.general) {
+    return utf16Window<kWrite>(u, last ? size : windowEnd(s), nonAscii, d, room, route);
   }
   if constexpr (kWrite) {
     if (room < size) {
@@ -467,6 +494,7 @@ TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
   constexpr unsigned kWidth = 64 / sizeof(In);
   size_t i = 0;
   size_t o = 0;
+  Route route;
   while (i < n) {
     const size_t left = n - i;
     unsigned size = kWidth;
@@ -482,7 +510,7 @@ TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
     }
     const bool last = size < kWidth || left == kWidth;
     const WindowResult r =
-        convertWindow<kWrite>(v, s + i, size, last, kWrite ? d + o : nullptr, cap - o);
+        convertWindow<kWrite>(v, s + i, size, last, kWrite ? d + o : nullptr, cap - o, route);
     if (r.read == 0 && size != 0) {
       break;
     }
