@@ -33,6 +33,18 @@ inline constexpr unsigned kUtf8CodePage = 65001;
 int multiByteToWide(unsigned codePage, const char* src, int length, tsk_wchar_t* dst, int capacity);
 int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char* dst, int capacity);
 
+// UTF-8 <-> UTF-16 in one pass over zero-terminated text: converts the text
+// at src up to its terminator or `bound` elements, whichever comes first
+// (the terminator not converted), into dst (capacity >= 1). Returns the
+// number of elements written (0 for empty text), kNoRoom when they do not
+// all fit, or kDeferred when the caller must measure the text and convert
+// it with the explicit-length functions above (on Windows, ill-formed input,
+// so that the system's own replacements apply).
+inline constexpr int kNoRoom = -1;
+inline constexpr int kDeferred = -2;
+int utf8ToWideUntilZero(const char* src, size_t bound, tsk_wchar_t* dst, int capacity);
+int wideToUtf8UntilZero(const tsk_wchar_t* src, size_t bound, char* dst, int capacity);
+
 // ---- Multibyte characters of the narrow encoding -------------------------
 //
 // A character is never split; a byte that begins no valid character counts

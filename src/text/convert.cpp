@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "utf.h"
 
+#include <climits>
 #include <cstring>
 
 namespace tsk::text {
@@ -14,6 +15,46 @@ int toWide(Encoding from, const char* src, int length, tsk_wchar_t* dst, int cap
 
 int toNarrow(Encoding to, const tsk_wchar_t* src, int length, char* dst, int capacity) {
   return platform::wideToMultiByte(static_cast<unsigned>(to), src, length, dst, capacity);
+}
+
+namespace {
+
+// The platform's one pass, or else the text measured first and converted
+// with its explicit length.
+template <typename In, typename Out, typename OnePass, typename Measure, typename Convert>
+int untilZero(const In* src, size_t bound, Out* dst, int capacity, OnePass onePass, Measure measure,
+              Convert convert) {
+  const int n = onePass(src, bound, dst, capacity);
+  if (n != platform::kDeferred) {
+    return n < 0 ? -1 : n;
+  }
+  const size_t length = measure(src, bound);
+  if (length == 0) {
+    return 0;
+  }
+  if (length > INT_MAX) {
+    return -1;
+  }
+  const int r = convert(src, static_cast<int>(length), dst, capacity);
+  return r == 0 ? -1 : r;
+}
+
+} // namespace
+
+int utf8ToWideUntilZero(const char* src, size_t bound, tsk_wchar_t* dst, int capacity) {
+  return untilZero(src, bound, dst, capacity, platform::utf8ToWideUntilZero, narrowLength,
+                   [](const char* s, int n, tsk_wchar_t* d, int c) {
+                     return toWide(Encoding::kUtf8, s, n, d, c);
+                   });
+}
+
+int wideToUtf8UntilZero(const tsk_wchar_t* src, size_t bound, char* dst, int capacity) {
+  return untilZero(
+      src, bound, dst, capacity, platform::wideToUtf8UntilZero,
+      [](const tsk_wchar_t* s, size_t max) { return wideLength(s, max); },
+      [](const tsk_wchar_t* s, int n, char* d, int c) {
+        return toNarrow(Encoding::kUtf8, s, n, d, c);
+      });
 }
 
 tsk_wchar_t* newWide(Encoding from, const char* src) {

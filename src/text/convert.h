@@ -12,6 +12,8 @@
 
 #include "tskbase/common.h"
 
+#include <cstddef>
+
 namespace tsk::text {
 
 enum class Encoding : unsigned {
@@ -21,6 +23,13 @@ enum class Encoding : unsigned {
 
 int toWide(Encoding from, const char* src, int length, tsk_wchar_t* dst, int capacity);
 int toNarrow(Encoding to, const tsk_wchar_t* src, int length, char* dst, int capacity);
+
+// UTF-8 <-> UTF-16 of the text at src up to its terminator or `bound`
+// elements, whichever comes first (the terminator not converted), in one
+// pass where the platform can: the number of elements written (0 for empty
+// text), or -1 when they do not all fit in capacity (>= 1).
+int utf8ToWideUntilZero(const char* src, size_t bound, tsk_wchar_t* dst, int capacity);
+int wideToUtf8UntilZero(const tsk_wchar_t* src, size_t bound, char* dst, int capacity);
 
 // A fresh block of the library heap holding the whole zero-terminated
 // source converted and terminated, or null if conversion or allocation

@@ -10,10 +10,11 @@
 #include <cstring>
 
 using tsk::text::Encoding;
-using tsk::text::narrowLength;
 using tsk::text::toNarrow;
 using tsk::text::toWide;
+using tsk::text::utf8ToWideUntilZero;
 using tsk::text::wideLength;
+using tsk::text::wideToUtf8UntilZero;
 
 namespace {
 
@@ -166,14 +167,9 @@ tsk_status stringCnv_utf8ToWcs(const char* src, tsk_wchar_t* dst, size_t capacit
     return TSK_FAIL;
   }
   const int c = clampCapacity(capacity);
-  // The library's own scan: the runtime's strnlen is a byte loop on Windows.
-  const auto length = static_cast<int>(narrowLength(src, static_cast<size_t>(c) - 1));
-  int r = 0;
-  if (length != 0) {
-    r = toWide(Encoding::kUtf8, src, length, dst, c);
-    if (r == 0) {
-      return TSK_FAIL;
-    }
+  const int r = utf8ToWideUntilZero(src, static_cast<size_t>(c) - 1, dst, c);
+  if (r < 0) {
+    return TSK_FAIL;
   }
   dst[r == c ? c - 1 : r] = 0;
   return TSK_OK;
@@ -184,13 +180,9 @@ tsk_status stringCnv_wcsToUTF8(const tsk_wchar_t* src, char* dst, size_t capacit
     return TSK_FAIL;
   }
   const int c = clampCapacity(capacity);
-  const auto length = static_cast<int>(wideLength(src, static_cast<size_t>(c) - 1));
-  int r = 0;
-  if (length != 0) {
-    r = toNarrow(Encoding::kUtf8, src, length, dst, c);
-    if (r == 0) {
-      return TSK_FAIL;
-    }
+  const int r = wideToUtf8UntilZero(src, static_cast<size_t>(c) - 1, dst, c);
+  if (r < 0) {
+    return TSK_FAIL;
   }
   dst[r == c ? c - 1 : r] = 0;
   return TSK_OK;

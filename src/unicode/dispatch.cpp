@@ -45,8 +45,9 @@ Level detectLevel() {
     return Level::kSsse3;
   }
   const bool avx512 = (leaf7b & bit_AVX512F) != 0 && (leaf7b & bit_AVX512BW) != 0 &&
-                      (leaf7b & bit_AVX512VL) != 0 && (leaf7c & bit_AVX512VBMI) != 0 &&
-                      (leaf7c & bit_AVX512VBMI2) != 0 && (state & kAvx512State) == kAvx512State;
+                      (leaf7b & bit_AVX512CD) != 0 && (leaf7b & bit_AVX512VL) != 0 &&
+                      (leaf7c & bit_AVX512VBMI) != 0 && (leaf7c & bit_AVX512VBMI2) != 0 &&
+                      (state & kAvx512State) == kAvx512State;
   return avx512 ? Level::kAvx512 : Level::kAvx2;
 }
 

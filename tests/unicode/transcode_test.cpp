@@ -99,8 +99,9 @@ void expectSameAtEveryLevel(const std::basic_string<In>& in, End end, Convert co
 
 class TranscodeLevels : public testing::TestWithParam<bool> {};
 
-// Lengths around the block sizes and well past them.
-constexpr size_t kCharacters[] = {0, 1, 5, 9, 17, 31, 33, 63, 65, 100, 257, 700};
+// Lengths around the block sizes and well past them, the longest across
+// pages.
+constexpr size_t kCharacters[] = {0, 1, 5, 9, 17, 31, 33, 63, 65, 100, 257, 700, 3000};
 
 TEST_P(TranscodeLevels, Utf8ToUtf16MatchesTheCharacterLoop) {
   std::mt19937 rng(GetParam() ? 1515 : 1516);
@@ -153,7 +154,10 @@ TEST(TranscodeKernels, StopOnACharacterBoundaryWithTheReferenceOutput) {
       WideString wide(room + 1, 0x5A5A);
       const Progress p8 = k.fromUtf8(s8.get(), utf8.size(), wide.data(), room);
       ASSERT_LE(p8.written, room);
-      ASSERT_EQ(wide[room], 0x5A5A) << k.name;
+      // The widest level writes exactly what it converts; the others may
+      // leave scratch values within the room.
+      const size_t untouched8 = level == Level::kAvx512 ? p8.written : room;
+      ASSERT_EQ(wide.substr(untouched8), WideString(room + 1 - untouched8, 0x5A5A)) << k.name;
       const Transcoded ref8 = utf8ToUtf16(utf8.data(), p8.read, nullptr, 0);
       ASSERT_EQ(ref8.count, p8.written) << k.name;
       WideString expected8(p8.written, 0);
@@ -169,7 +173,8 @@ TEST(TranscodeKernels, StopOnACharacterBoundaryWithTheReferenceOutput) {
       const Progress p16 = k.fromUtf16(s16.get(), utf16.size(),
                                        reinterpret_cast<unsigned char*>(narrow.data()), room);
       ASSERT_LE(p16.written, room);
-      ASSERT_EQ(narrow[room], 'Z') << k.name;
+      const size_t untouched16 = level == Level::kAvx512 ? p16.written : room;
+      ASSERT_EQ(narrow.substr(untouched16), std::string(room + 1 - untouched16, 'Z')) << k.name;
       ASSERT_EQ(
           convertUtf16(utf16.data(), p16.read, End::kLength, nullptr, 0, OnIllFormed::kStop).status,
           Status::kDone);

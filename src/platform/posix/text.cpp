@@ -434,6 +434,28 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
   });
 }
 
+namespace {
+
+// Ill-formed input becomes U+FFFD here as in the explicit-length forms, so
+// nothing is ever deferred.
+template <typename In, typename Out, typename Convert>
+int untilZero(const In* src, size_t bound, Out* dst, int capacity, Convert convert) {
+  const unicode::Conversion c =
+      convert(src, bound, unicode::End::kZeroOrLength, dst, static_cast<size_t>(capacity),
+              unicode::OnIllFormed::kReplace);
+  return c.status == unicode::Status::kDone ? static_cast<int>(c.written) : kNoRoom;
+}
+
+} // namespace
+
+int utf8ToWideUntilZero(const char* src, size_t bound, tsk_wchar_t* dst, int capacity) {
+  return untilZero(src, bound, dst, capacity, unicode::convertUtf8);
+}
+
+int wideToUtf8UntilZero(const tsk_wchar_t* src, size_t bound, char* dst, int capacity) {
+  return untilZero(src, bound, dst, capacity, unicode::convertUtf16);
+}
+
 const unsigned char* mbsInc(const unsigned char* s) { return s + stepAt(currentNarrow(), s); }
 
 const unsigned char* mbsDec(const unsigned char* start, const unsigned char* pos) {

@@ -83,6 +83,34 @@ int wideToMultiByte(unsigned codePage, const tsk_wchar_t* src, int length, char*
                              nullptr, nullptr);
 }
 
+namespace {
+
+// Ill-formed input is left to the system, through the explicit-length
+// forms, so that its replacements and error codes apply.
+template <typename In, typename Out, typename Convert>
+int untilZeroOrDefer(const In* src, size_t bound, Out* dst, int capacity, Convert convert) {
+  const Conversion c = convert(src, bound, End::kZeroOrLength, dst, static_cast<size_t>(capacity),
+                               OnIllFormed::kStop);
+  if (c.status == Status::kIllFormed) {
+    return kDeferred;
+  }
+  if (c.status == Status::kNoRoom) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return kNoRoom;
+  }
+  return static_cast<int>(c.written);
+}
+
+} // namespace
+
+int utf8ToWideUntilZero(const char* src, size_t bound, tsk_wchar_t* dst, int capacity) {
+  return untilZeroOrDefer(src, bound, dst, capacity, unicode::convertUtf8);
+}
+
+int wideToUtf8UntilZero(const tsk_wchar_t* src, size_t bound, char* dst, int capacity) {
+  return untilZeroOrDefer(src, bound, dst, capacity, unicode::convertUtf16);
+}
+
 // msvcrt.dll's _mbsinc steps two bytes over a lone lead byte even when the
 // second is the terminator; stop at the terminator instead.
 const unsigned char* mbsInc(const unsigned char* s) {
