@@ -96,6 +96,9 @@ TEST(StringReplaceTest, ReplacesSingleByteCharactersOnly) {
             "\xC3\xA9\\\xC3\xA9\\");
   // 0xA9 is only ever the second byte of é here: nothing changes.
   EXPECT_EQ(edited(text, [](char* s) { return string_replaceCharA(s, 0xA9, 'x'); }), text);
+  // Case mapping in the C locale never touches a byte of a multibyte character.
+  EXPECT_EQ(edited("ab\xC3\xA9Z", string_toUpperA), "AB\xC3\xA9Z");
+  EXPECT_EQ(edited("AB\xC3\x89z", string_toLowerA), "ab\xC3\x89z");
 }
 
 TEST(StringStripTest, SkippingRuleAndCountedEnds) {
