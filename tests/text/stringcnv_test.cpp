@@ -331,16 +331,16 @@ TEST(StringCnv, AnsiFormsFollowALatin1NarrowEncoding) {
   EXPECT_EQ(wide(w), (WString{0xE9, 't', 0xE9}));
   EXPECT_EQ(stringCnv_mbsToWcs("\xE9t\xE9", w, 3), TSK_FAIL);
 
-  // Characters the code page lacks become '?'.
-  char n[8];
-  const tsk_wchar_t text[] = {0xE9, 't', 0x4E2D, 0};
-  ASSERT_EQ(stringCnv_wcsToMbs(text, n, 8), TSK_OK);
-  EXPECT_STREQ(n, "\xE9t?");
-  EXPECT_EQ(stringCnv_wcsToMbs(text, n, 3), TSK_FAIL);
+  // Characters the code page lacks become '?', each half of a pair too.
+  char n[16];
+  const tsk_wchar_t text[] = {0xE9, 't', 0x4E2D, 0xD83D, 0xDE00, 0};
+  ASSERT_EQ(stringCnv_wcsToMbs(text, n, 16), TSK_OK);
+  EXPECT_STREQ(n, "\xE9t???");
+  EXPECT_EQ(stringCnv_wcsToMbs(text, n, 5), TSK_FAIL);
 
   // UTF-8 forms do not depend on the narrow encoding.
-  ASSERT_EQ(stringCnv_wcsToUTF8(text, n, 8), TSK_OK);
-  EXPECT_STREQ(n, "\xC3\xA9t\xE4\xB8\xAD");
+  ASSERT_EQ(stringCnv_wcsToUTF8(text, n, 16), TSK_OK);
+  EXPECT_STREQ(n, "\xC3\xA9t\xE4\xB8\xAD\xF0\x9F\x98\x80");
 }
 
 // Under Latin-1 the narrow conversions go through each thread's iconv
