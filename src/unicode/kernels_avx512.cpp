@@ -336,14 +336,14 @@ TSK_KERNEL __m512i lookUp(const uint32_t (&table)[32], __m512i index) {
 // logic step adds the marks. Sets `keep` to the bytes that belong to the text.
 TSK_KERNEL __m512i encode16(__m512i u, unsigned half, uint32_t high, uint32_t lead,
                             uint64_t& keep) {
-  __m512i value = _mm512_cvtepu16_epi32(halfOf(u, half));
-  if (high != 0) {
-    // (high - D800) << 10 | (low - DC00), plus 10000, from one multiply-add
-    // of each unit and the next read as signed: high * 1024 + low - 4010000.
-    const __m512i pairs = _mm512_permutexvar_epi16(load512(kUnitPairs.half[half]), u);
-    value = _mm512_mask_add_epi32(value, high, _mm512_madd_epi16(pairs, wide32(0x00010400)),
-                                  wide32(0x4010000 - 0x35FDC00));
-  }
+  // A pair's scalar value, (high - D800) << 10 | (low - DC00), plus 10000,
+  // from one multiply-add of each unit and the next read as signed:
+  // high * 1024 + low - 4010000. Computed whether or not the half holds a
+  // pair: a branch here costs more than it saves.
+  const __m512i pairs = _mm512_permutexvar_epi16(load512(kUnitPairs.half[half]), u);
+  const __m512i value = _mm512_mask_add_epi32(_mm512_cvtepu16_epi32(halfOf(u, half)), high,
+                                              _mm512_madd_epi16(pairs, wide32(0x00010400)),
+                                              wide32(0x4010000 - 0x35FDC00));
   const __m512i zeros = _mm512_lzcnt_epi32(value);
   const __m512i present = _mm512_maskz_permutex2var_epi32(static_cast<__mmask16>(lead),
                                                           load512(kByLeadingZeros.present), zeros,
