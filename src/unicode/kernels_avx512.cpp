@@ -235,22 +235,32 @@ TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, unsigned end, uint6
     if (room < written) {
       return {0, 0};
     }
-    const bool general = goesTheGeneralWay(route, three != 0);
-    const __m512i third = general ? bytesAfter(v, 2) : v;
-    const uint64_t two = lead & ~three;
-    const uint64_t threeOnly = three & ~four;
+    // Both halves decoded before either is stored, with no branch between
+    // them, so that their work interleaves.
+    const auto part = [](uint64_t mask, unsigned half) {
+      return static_cast<uint32_t>(mask >> (32 * half));
+    };
+    __m512i units[2];
+    if (goesTheGeneralWay(route, three != 0)) {
+      const __m512i third = bytesAfter(v, 2);
+      const uint64_t two = lead & ~three;
+      const uint64_t threeOnly = three & ~four;
+      for (unsigned half = 0; half < 2; ++half) {
+        units[half] =
+            decode32(halfOf(v, half), halfOf(second, half), halfOf(third, half), part(two, half),
+                     part(threeOnly, half), part(four, half), part(lowSurrogate, half));
+      }
+    } else {
+      for (unsigned half = 0; half < 2; ++half) {
+        units[half] = decodeTwoByte32(v, half, part(~nonAscii, half));
+      }
+    }
     unsigned at = 0;
     for (unsigned half = 0; half < 2; ++half) {
-      const unsigned shift = 32 * half;
-      const auto part = [shift](uint64_t mask) { return static_cast<uint32_t>(mask >> shift); };
-      const __m512i units =
-          !general ? decodeTwoByte32(v, half, part(~nonAscii))
-                   : decode32(halfOf(v, half), halfOf(second, half), halfOf(third, half), part(two),
-                              part(threeOnly), part(four), part(lowSurrogate));
-      const uint32_t kept = part(keep);
+      const uint32_t kept = part(keep, half);
       const auto count = static_cast<unsigned>(_mm_popcnt_u32(kept));
       _mm512_mask_storeu_epi16(d + at, _bzhi_u32(~0u, count),
-                               _mm512_maskz_compress_epi16(kept, units));
+                               _mm512_maskz_compress_epi16(kept, units[half]));
       at += count;
     }
   }
