@@ -235,22 +235,32 @@ TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, unsigned end, uint6
     if (room < written) {
       return {0, 0};
     }
-    const bool general = goesTheGeneralWay(route, three != 0);
-    const __m512i third = general ? bytesAfter(v, 2) : v;
-    const uint64_t two = lead & ~three;
-    const uint64_t threeOnly = three & ~four;
+    // Both halves decoded before either is stored, with no branch between
+    // them, so that their work interleaves.
+    const auto part = [](uint64_t mask, unsigned half) {
+      return static_cast<uint32_t>(mask >> (32 * half));
+    };
+    __m512i units[2];
+    if (goesTheGeneralWay(route, three != 0)) {
+      const __m512i third = bytesAfter(v, 2);
+      const uint64_t two = lead & ~three;
+      const uint64_t threeOnly = three & ~four;
+      for (unsigned half = 0; half < 2; ++half) {
+        units[half] =
+            decode32(halfOf(v, half), halfOf(second, half), halfOf(third, half), part(two, half),
+                     part(threeOnly, half), part(four, half), part(lowSurrogate, half));
+      }
+    } else {
+      for (unsigned half = 0; half < 2; ++half) {
+        units[half] = decodeTwoByte32(v, half, part(~nonAscii, half));
+      }
+    }
     unsigned at = 0;
     for (unsigned half = 0; half < 2; ++half) {
-      const unsigned shift = 32 * half;
-      const auto part = [shift](uint64_t mask) { return static_cast<uint32_t>(mask >> shift); };
-      const __m512i units =
-          !general ? decodeTwoByte32(v, half, part(~nonAscii))
-                   : decode32(halfOf(v, half), halfOf(second, half), halfOf(third, half), part(two),
-                              part(threeOnly), part(four), part(lowSurrogate));
-      const uint32_t kept = part(keep);
+      const uint32_t kept = part(keep, half);
       const auto count = static_cast<unsigned>(_mm_popcnt_u32(kept));
       _mm512_mask_storeu_epi16(d + at, _bzhi_u32(~0u, count),
-                               _mm512_maskz_compress_epi16(kept, units));
+                               _mm512_maskz_compress_epi16(kept, units[half]));
       at += count;
     }
   }
@@ -336,14 +346,14 @@ TSK_KERNEL __m512i lookUp(const uint32_t (&table)[32], __m512i index) {
 // logic step adds the marks. Sets `keep` to the bytes that belong to the text.
 TSK_KERNEL __m512i encode16(__m512i u, unsigned half, uint32_t high, uint32_t lead,
                             uint64_t& keep) {
-  __m512i value = _mm512_cvtepu16_epi32(halfOf(u, half));
-  if (high != 0) {
-    // (high - D800) << 10 | (low - DC00), plus 10000, from one multiply-add
-    // of each unit and the next read as signed: high * 1024 + low - 4010000.
-    const __m512i pairs = _mm512_permutexvar_epi16(load512(kUnitPairs.half[half]), u);
-    value = _mm512_mask_add_epi32(value, high, _mm512_madd_epi16(pairs, wide32(0x00010400)),
-                                  wide32(0x4010000 - 0x35FDC00));
-  }
+  // A pair's scalar value, (high - D800) << 10 | (low - DC00), plus 10000,
+  // from one multiply-add of each unit and the next read as signed:
+  // high * 1024 + low - 4010000. Computed whether or not the half holds a
+  // pair: a branch here costs more than it saves.
+  const __m512i pairs = _mm512_permutexvar_epi16(load512(kUnitPairs.half[half]), u);
+  const __m512i value = _mm512_mask_add_epi32(_mm512_cvtepu16_epi32(halfOf(u, half)), high,
+                                              _mm512_madd_epi16(pairs, wide32(0x00010400)),
+                                              wide32(0x4010000 - 0x35FDC00));
   const __m512i zeros = _mm512_lzcnt_epi32(value);
   const __m512i present = _mm512_maskz_permutex2var_epi32(static_cast<__mmask16>(lead),
                                                           load512(kByLeadingZeros.present), zeros,
