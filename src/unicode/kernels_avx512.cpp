@@ -268,7 +268,7 @@ TSK_KERNEL WindowResult utf8Window(__m512i v, unsigned size, unsigned end, uint6
 }
 
 // Plain ASCII: the window's bytes widened, written exactly.
-TSK_KERNEL void widenAscii(__m512i v, unsigned size, tsk_wchar_t* d) {
+TSK_KERNEL void storeAscii(__m512i v, unsigned size, tsk_wchar_t* d) {
   _mm512_mask_storeu_epi16(d, _bzhi_u32(~0u, size), _mm512_cvtepu8_epi16(halfOf(v, 0)));
   _mm512_mask_storeu_epi16(d + 32, _bzhi_u32(~0u, size > 32 ? size - 32 : 0),
                            _mm512_cvtepu8_epi16(halfOf(v, 1)));
@@ -285,7 +285,7 @@ TSK_KERNEL WindowResult convertWindow(__m512i v, const unsigned char* s, unsigne
     if (room < size) {
       return {0, 0};
     }
-    widenAscii(v, size, d);
+    storeAscii(v, size, d);
   }
   return {size, size};
 }
@@ -429,6 +429,11 @@ TSK_KERNEL WindowResult utf16Window(__m512i u, unsigned end, uint32_t nonAscii, 
   return {end, written};
 }
 
+// Plain ASCII: the window's units narrowed, written exactly.
+TSK_KERNEL void storeAscii(__m512i u, unsigned size, unsigned char* d) {
+  _mm256_mask_storeu_epi8(d, static_cast<uint32_t>(lowBits(size)), _mm512_cvtepi16_epi8(u));
+}
+
 template <bool kWrite>
 TSK_KERNEL WindowResult convertWindow(__m512i u, const tsk_wchar_t* s, unsigned size, bool last,
                                       unsigned char* d, size_t room, Route& route) {
@@ -440,7 +445,7 @@ TSK_KERNEL WindowResult convertWindow(__m512i u, const tsk_wchar_t* s, unsigned 
     if (room < size) {
       return {0, 0};
     }
-    _mm256_mask_storeu_epi8(d, static_cast<uint32_t>(lowBits(size)), _mm512_cvtepi16_epi8(u));
+    storeAscii(u, size, d);
   }
   return {size, size};
 }
@@ -456,6 +461,14 @@ TSK_KERNEL WindowResult convertWindow(__m512i u, const tsk_wchar_t* s, unsigned 
 // would flag those reads, are told not to watch them.
 #define TSK_UNWATCHED __attribute__((no_sanitize("address", "thread")))
 
+constexpr size_t kPage = 4096;
+
+TSK_KERNEL bool wholeWindowInPage(const void* p) {
+  return (reinterpret_cast<uintptr_t>(p) & (kPage - 1)) <= kPage - 64;
+}
+
+TSK_UNWATCHED TSK_KERNEL __m512i loadWhole(const void* p) { return _mm512_loadu_si512(p); }
+
 TSK_KERNEL __m512i loadFirst(const unsigned char* p, unsigned count) {
   return _mm512_maskz_loadu_epi8(lowBits(count), p);
 }
@@ -469,6 +482,15 @@ TSK_KERNEL uint64_t zerosIn(__m512i v, const tsk_wchar_t*) {
   return _mm512_cmpeq_epi16_mask(v, _mm512_setzero_si512());
 }
 
+// Whether every element is ASCII and none is zero: one compare of each
+// element less one against 7F.
+TSK_KERNEL bool plainAscii(__m512i v, const unsigned char*) {
+  return _mm512_cmpge_epu8_mask(_mm512_sub_epi8(v, splatBytes(1)), splatBytes(0x7F)) == 0;
+}
+TSK_KERNEL bool plainAscii(__m512i v, const tsk_wchar_t*) {
+  return _mm512_cmpge_epu16_mask(_mm512_sub_epi16(v, wide16(1)), wide16(0x7F)) == 0;
+}
+
 // A window of a zero-terminated string at p, bounded by `left` elements:
 // sets `size` to the elements it holds before the string's end (its zero,
 // the bound) and `atZero` when a zero ends it.
@@ -476,10 +498,20 @@ template <typename In>
 TSK_UNWATCHED TSK_KERNEL __m512i loadUntilZero(const In* p, size_t left, unsigned& size,
                                                bool& atZero) {
   constexpr unsigned kWidth = 64 / sizeof(In);
-  constexpr size_t kPage = 4096;
+  __m512i v;
+  if (left > kWidth && wholeWindowInPage(p)) {
+    // Most windows: a whole one, inside the bound and inside one page.
+    size = kWidth;
+    v = loadWhole(p);
+    const uint64_t zeros = zerosIn(v, p);
+    atZero = zeros != 0;
+    if (atZero) {
+      size = static_cast<unsigned>(_tzcnt_u64(zeros));
+    }
+    return v;
+  }
   const size_t inPage = (kPage - (reinterpret_cast<uintptr_t>(p) & (kPage - 1))) / sizeof(In);
   size = left < kWidth ? static_cast<unsigned>(left) : kWidth;
-  __m512i v;
   if (inPage >= size) {
     v = size == kWidth ? _mm512_loadu_si512(p) : loadFirst(p, size);
   } else {
@@ -505,12 +537,30 @@ TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
   size_t i = 0;
   size_t o = 0;
   Route route;
+  bool inAsciiRun = true;
   while (i < n) {
     const size_t left = n - i;
     unsigned size = kWidth;
     bool atZero = false;
     __m512i v;
     if constexpr (kUntilZero) {
+      // Long runs of ASCII: one check for the end and the kind together,
+      // tried while the windows before were plain ASCII.
+      if (inAsciiRun && left > kWidth && wholeWindowInPage(s + i)) {
+        v = loadWhole(s + i);
+        inAsciiRun = plainAscii(v, s);
+        if (inAsciiRun) {
+          if (kWrite && cap - o < kWidth) {
+            break;
+          }
+          if constexpr (kWrite) {
+            storeAscii(v, kWidth, d + o);
+          }
+          i += kWidth;
+          o += kWidth;
+          continue;
+        }
+      }
       v = loadUntilZero(s + i, left, size, atZero);
     } else if (left >= kWidth) {
       v = _mm512_loadu_si512(s + i);
@@ -526,6 +576,7 @@ TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
     }
     i += r.read;
     o += r.written;
+    inAsciiRun = r.read == kWidth && r.written == kWidth;
     if (last) {
       return {i, o, atZero};
     }

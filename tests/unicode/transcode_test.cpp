@@ -109,8 +109,9 @@ TEST_P(TranscodeLevels, Utf8ToUtf16MatchesTheCharacterLoop) {
     for (const size_t count : kCharacters) {
       const std::string text = tsk::test::randomUtf8(rng, count, GetParam());
       expectSameAtEveryLevel<char, tsk_wchar_t>(text, End::kLength, fromUtf8);
-      // A zero somewhere ends the text in the zero-terminated form.
-      std::string zeroed = text;
+      // A zero somewhere ends the text in the zero-terminated form, after
+      // a run of plain ASCII of random length.
+      std::string zeroed = std::string(rng() % 300, 'x') + text;
       if (!zeroed.empty()) {
         zeroed[rng() % zeroed.size()] = 0;
       }
@@ -125,7 +126,7 @@ TEST_P(TranscodeLevels, Utf16ToUtf8MatchesTheCharacterLoop) {
     for (const size_t count : kCharacters) {
       const WideString text = tsk::test::randomUtf16(rng, count, GetParam());
       expectSameAtEveryLevel<tsk_wchar_t, char>(text, End::kLength, fromUtf16);
-      WideString zeroed = text;
+      WideString zeroed = WideString(rng() % 300, u'x') + text;
       if (!zeroed.empty()) {
         zeroed[rng() % zeroed.size()] = 0;
       }
