@@ -1,8 +1,8 @@
 // The AVX-512 kernels (with VBMI2): whole windows of 64 bytes or 32 units
 // at a time. The kinds of the positions come out of mask compares, every
 // position is converted as if a character started there, and the lanes to
-// keep are packed with the compress instructions, with no tables. Writes
-// are masked to exactly the elements converted.
+// keep are packed with the compress instructions. Writes are masked to
+// exactly the elements converted.
 #include "unicode/kernels.h"
 
 #include <cstring>
@@ -79,7 +79,7 @@ TSK_KERNEL bool goesTheGeneralWay(Route& route, bool needed) {
 // every position is decoded as if a character started there, and the lanes
 // that hold a character (or the low surrogate of a four-byte one) are
 // compressed to the front. The next window starts where the last character
-// that fits ends, so the loop carries no state from one window to the next.
+// that fits ends, so no character is ever split between two windows.
 
 // The bounds of the byte that follows each lead byte C0..FF, indexed by its
 // low six bits. Leads that no well-formed text holds get bounds that no
@@ -113,9 +113,9 @@ constexpr SecondByteBounds kSecondByte;
 
 // Lane k takes byte k + shift (the last lanes repeat the last byte).
 struct ShiftIndex {
-  alignas(64) unsigned char by[3][64];
+  alignas(64) unsigned char by[2][64];
   constexpr ShiftIndex() : by{} {
-    for (unsigned shift = 1; shift <= 3; ++shift) {
+    for (unsigned shift = 1; shift <= 2; ++shift) {
       for (unsigned k = 0; k < 64; ++k) {
         by[shift - 1][k] = static_cast<unsigned char>(k + shift < 64 ? k + shift : 63);
       }
@@ -128,15 +128,10 @@ TSK_KERNEL __m512i bytesAfter(__m512i v, unsigned shift) {
   return _mm512_permutexvar_epi8(load512(kShift.by[shift - 1]), v);
 }
 
-// The lead masks of one window, restricted to the characters it takes.
-struct Leads {
-  uint64_t any;   // C0..FF
-  uint64_t three; // E0..FF
-  uint64_t four;  // F0..FF
-};
-
-// The UTF-16 units of 32 positions whose first three bytes are in b0, b1,
-// b2, with their lead masks (bit k for position k).
+// The UTF-16 units of 32 positions, as if a character started at each:
+// `first`, `second` and `third` hold each position's byte and the two
+// after it; the masks (bit k for position k) give the leads of two, three
+// and four bytes and the positions that take a low surrogate.
 TSK_KERNEL __m512i decode32(__m256i first, __m256i second, __m256i third, uint32_t two,
                             uint32_t three, uint32_t four, uint32_t lowSurrogate) {
   const __m512i b0 = _mm512_cvtepu8_epi16(first);
