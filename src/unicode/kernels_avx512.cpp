@@ -458,8 +458,9 @@ TSK_KERNEL WindowResult convertWindow(__m512i u, const tsk_wchar_t* s, unsigned 
 
 constexpr size_t kPage = 4096;
 
-TSK_KERNEL bool wholeWindowInPage(const void* p) {
-  return (reinterpret_cast<uintptr_t>(p) & (kPage - 1)) <= kPage - 64;
+// Whether `count` windows from p lie inside one page.
+TSK_KERNEL bool windowsInPage(const void* p, unsigned count) {
+  return (reinterpret_cast<uintptr_t>(p) & (kPage - 1)) <= kPage - 64 * count;
 }
 
 TSK_UNWATCHED TSK_KERNEL __m512i loadWhole(const void* p) { return _mm512_loadu_si512(p); }
@@ -494,7 +495,7 @@ TSK_UNWATCHED TSK_KERNEL __m512i loadUntilZero(const In* p, size_t left, unsigne
                                                bool& atZero) {
   constexpr unsigned kWidth = 64 / sizeof(In);
   __m512i v;
-  if (left > kWidth && wholeWindowInPage(p)) {
+  if (left > kWidth && windowsInPage(p, 1)) {
     // Most windows: a whole one, inside the bound and inside one page.
     size = kWidth;
     v = loadWhole(p);
@@ -526,6 +527,29 @@ TSK_UNWATCHED TSK_KERNEL __m512i loadUntilZero(const In* p, size_t left, unsigne
   return v;
 }
 
+// Converts the plain ASCII (no zero) at the start of a zero-terminated
+// string, two whole windows at a time, while they lie inside the bound,
+// the room and one page; returns the elements converted. With d null it
+// only counts.
+template <typename In, typename Out>
+TSK_UNWATCHED TSK_KERNEL size_t asciiRun(const In* s, size_t left, Out* d, size_t room) {
+  constexpr size_t kStep = 2 * (64 / sizeof(In));
+  size_t i = 0;
+  while (left - i > kStep && room - i >= kStep && windowsInPage(s + i, 2)) {
+    const __m512i first = loadWhole(s + i);
+    const __m512i second = loadWhole(s + i + kStep / 2);
+    if (!plainAscii(first, s) || !plainAscii(second, s)) {
+      break;
+    }
+    if (d != nullptr) {
+      storeAscii(first, kStep / 2, d + i);
+      storeAscii(second, kStep / 2, d + i + kStep / 2);
+    }
+    i += kStep;
+  }
+  return i;
+}
+
 template <bool kWrite, bool kUntilZero, typename In, typename Out>
 TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
   constexpr unsigned kWidth = 64 / sizeof(In);
@@ -534,28 +558,23 @@ TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
   Route route;
   bool inAsciiRun = true;
   while (i < n) {
+    if constexpr (kUntilZero) {
+      // Long runs of ASCII: two windows at a time, with one check for the
+      // end and the kind together, while the windows before were plain
+      // ASCII.
+      if (inAsciiRun) {
+        const size_t run =
+            asciiRun(s + i, n - i, kWrite ? d + o : nullptr, kWrite ? cap - o : SIZE_MAX);
+        i += run;
+        o += run;
+        inAsciiRun = false;
+      }
+    }
     const size_t left = n - i;
     unsigned size = kWidth;
     bool atZero = false;
     __m512i v;
     if constexpr (kUntilZero) {
-      // Long runs of ASCII: one check for the end and the kind together,
-      // tried while the windows before were plain ASCII.
-      if (inAsciiRun && left > kWidth && wholeWindowInPage(s + i)) {
-        v = loadWhole(s + i);
-        inAsciiRun = plainAscii(v, s);
-        if (inAsciiRun) {
-          if (kWrite && cap - o < kWidth) {
-            break;
-          }
-          if constexpr (kWrite) {
-            storeAscii(v, kWidth, d + o);
-          }
-          i += kWidth;
-          o += kWidth;
-          continue;
-        }
-      }
       v = loadUntilZero(s + i, left, size, atZero);
     } else if (left >= kWidth) {
       v = _mm512_loadu_si512(s + i);
