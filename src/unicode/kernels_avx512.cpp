@@ -550,24 +550,28 @@ TSK_UNWATCHED TSK_KERNEL size_t asciiRun(const In* s, size_t left, Out* d, size_
   return i;
 }
 
+constexpr unsigned kAsciiWindowsToRun = 2;
+
 template <bool kWrite, bool kUntilZero, typename In, typename Out>
 TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
   constexpr unsigned kWidth = 64 / sizeof(In);
   size_t i = 0;
   size_t o = 0;
   Route route;
-  bool inAsciiRun = true;
+  // Plain ASCII windows in a row; a string starts as if after a run.
+  unsigned asciiWindows = kAsciiWindowsToRun;
   while (i < n) {
     if constexpr (kUntilZero) {
       // Long runs of ASCII: two windows at a time, with one check for the
-      // end and the kind together, while the windows before were plain
-      // ASCII.
-      if (inAsciiRun) {
+      // end and the kind together, once the windows before were plain
+      // ASCII (text with a few other characters in every line would waste
+      // the check at almost every window).
+      if (asciiWindows >= kAsciiWindowsToRun) {
         const size_t run =
             asciiRun(s + i, n - i, kWrite ? d + o : nullptr, kWrite ? cap - o : SIZE_MAX);
         i += run;
         o += run;
-        inAsciiRun = false;
+        asciiWindows = 0;
       }
     }
     const size_t left = n - i;
@@ -590,7 +594,7 @@ TSK_KERNEL Progress windowLoop(const In* s, size_t n, Out* d, size_t cap) {
     }
     i += r.read;
     o += r.written;
-    inAsciiRun = r.read == kWidth && r.written == kWidth;
+    asciiWindows = r.read == kWidth && r.written == kWidth ? asciiWindows + 1 : 0;
     if (last) {
       return {i, o, atZero};
     }
