@@ -4,9 +4,8 @@
 #define TSKBASE_TESTS_LOCK_BACKGROUND_H
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <thread>
 
 namespace tsk::test {
@@ -20,11 +19,10 @@ inline constexpr std::chrono::milliseconds kSettle{150};
 template <typename Condition>
 bool eventually(Condition condition) {
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition()) {
+  for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
     if (std::chrono::steady_clock::now() > limit) {
       return false;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
 }
@@ -32,21 +30,11 @@ bool eventually(Condition condition) {
 // A call running on its own thread. The destructor waits for it to end.
 class Background {
 public:
-  explicit Background(std::function<void()> call)
-      : thread_([this, call = std::move(call)] {
-          call();
-          std::lock_guard<std::mutex> hold(mutex_);
-          done_ = true;
-          ended_.notify_all();
-        }) {}
-  ~Background() { thread_.join(); }
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
+  explicit Background(std::function<void()> call) : done_(std::async(std::launch::async, call)) {}
 
   // Whether the call ends within `limit`.
   bool endsWithin(std::chrono::milliseconds limit) {
-    std::unique_lock<std::mutex> hold(mutex_);
-    return ended_.wait_for(hold, limit, [this] { return done_; });
+    return done_.wait_for(limit) == std::future_status::ready;
   }
   // Still running after kSettle: blocked, as far as a test can tell.
   bool blocked() { return !endsWithin(kSettle); }
@@ -54,10 +42,7 @@ public:
   bool ends() { return endsWithin(std::chrono::seconds(20)); }
 
 private:
-  std::mutex mutex_;
-  std::condition_variable ended_;
-  bool done_ = false;
-  std::thread thread_;
+  std::future<void> done_;
 };
 
 } // namespace tsk::test

@@ -5,32 +5,24 @@
 #define TSKBASE_TESTS_LOCK_LOCK_PROCESS_H
 
 #include <atomic>
+#include <filesystem>
 #include <random>
 #include <string>
 
 #include "child_process.h"
-#include "executable_path.h"
 #include "scratch_directory.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <filesystem>
-#endif
 
 namespace tsk::test {
 
 // The helper process, driven one command at a time (writeLine and readLine
 // for a command that blocks); its destructor ends it as it ends by itself,
 // closing its lock object, unless it was killed.
-class LockProcess : public ChildProcess {
-public:
-  LockProcess() : ChildProcess(helperBeside(executablePath(), "lock_test_helper"), {}) {}
+struct LockProcess : ChildProcess {
+  LockProcess() : ChildProcess(helperPath("lock_test_helper"), {}) {}
   ~LockProcess() {
     closeInput();
     wait();
   }
-
   // Sends `command` and returns the answer ("" if the helper has ended).
   std::string ask(const std::string& command) {
     writeLine(command);
@@ -43,7 +35,7 @@ inline std::string uniqueLockName(const std::string& purpose) {
   static std::atomic<int> serial{0};
   static const std::string salt =
       std::to_string(std::random_device{}()) + "-" + std::to_string(std::random_device{}());
-  return "tsktest-" + purpose + "-" + salt + "-" + std::to_string(serial.fetch_add(1));
+  return "tsktest-" + purpose + "-" + salt + "-" + std::to_string(serial++);
 }
 
 inline WideString wide(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
@@ -57,10 +49,7 @@ inline bool kernelObjectExists(const std::string& name) {
   HANDLE found = OpenMutexW(SYNCHRONIZE, FALSE, wideName.c_str());
   found = found ? found : OpenEventW(SYNCHRONIZE, FALSE, wideName.c_str());
   found = found ? found : OpenFileMappingW(FILE_MAP_READ, FALSE, wideName.c_str());
-  if (found != nullptr) {
-    CloseHandle(found);
-  }
-  return found != nullptr;
+  return found != nullptr && CloseHandle(found);
 #else
   std::error_code ignored;
   return std::filesystem::exists("/dev/shm/tskbase." + name, ignored);

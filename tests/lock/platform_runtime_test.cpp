@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -30,12 +29,6 @@ void reloadTimeZone() {
 #endif
 }
 
-std::string textOf(int64_t seconds) {
-  char text[kLocalTimeTextLength + 1];
-  std::memset(text, '#', sizeof text);
-  return localTimeText(seconds, text) ? std::string(text) : "refused";
-}
-
 // The 25-character form with a two-digit day, in UTC and an hour east of it,
 // over the whole range the runtime accepts.
 TEST(PlatformRuntime, LocalTimeTextAcrossTheRange) {
@@ -48,11 +41,13 @@ TEST(PlatformRuntime, LocalTimeTextAcrossTheRange) {
       {"UTC0", kLatestLocalTime + 1, "refused"},
       {"CET-1", 1700006400, "Wed Nov 15 01:00:00 2023\n"},
   };
-  for (const auto& [tz, seconds, text] : cases) {
+  for (const auto& [tz, seconds, expected] : cases) {
+    char text[kLocalTimeTextLength + 1];
+    std::memset(text, '#', sizeof text);
     {
       const tsk::test::ScopedEnvironmentVariable zone("TZ", tz);
       reloadTimeZone();
-      EXPECT_EQ(textOf(seconds), text) << tz << " " << seconds;
+      EXPECT_EQ(localTimeText(seconds, text) ? std::string(text) : "refused", expected) << seconds;
     }
     reloadTimeZone();
   }
@@ -62,9 +57,9 @@ TEST(PlatformRuntime, LocalTimeTextAcrossTheRange) {
 }
 
 std::vector<int> draw(int count) {
-  std::vector<int> numbers;
-  for (int i = 0; i < count; ++i) {
-    numbers.push_back(threadRandom());
+  std::vector<int> numbers(count);
+  for (int& number : numbers) {
+    number = threadRandom();
   }
   return numbers;
 }
@@ -74,14 +69,15 @@ std::vector<int> draw(int count) {
 TEST(PlatformRuntime, RandomNumbersPerThreadFromTheirSeed) {
   const std::vector<int> seedOne = {41, 18467, 6334, 26500, 19169};
   seedThreadRandom(1);
-  EXPECT_EQ(draw(2), std::vector<int>(seedOne.begin(), seedOne.begin() + 2));
-  std::vector<int> other;
+  std::vector<int> mine = draw(2), other;
   std::thread([&] {
     seedThreadRandom(1);
     other = draw(5);
   }).join();
   EXPECT_EQ(other, seedOne);
-  EXPECT_EQ(draw(3), std::vector<int>(seedOne.begin() + 2, seedOne.end()));
+  const std::vector<int> rest = draw(3);
+  mine.insert(mine.end(), rest.begin(), rest.end());
+  EXPECT_EQ(mine, seedOne);
   seedThreadRandom(12345);
   for (int n : draw(100)) {
     EXPECT_TRUE(n >= 0 && n <= 32767) << n;

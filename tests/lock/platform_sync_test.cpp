@@ -36,28 +36,18 @@ Owned own(Handle handle) { return Owned(handle, &closeHandle); }
 // duplicate.
 class PlatformSyncObjects : public ::testing::TestWithParam<bool> {
 protected:
-  Owned makeEvent(bool manualReset, bool signalled) {
-    return make([=](const tsk_wchar_t* name) {
+  // The object that `make` makes, and another handle to it.
+  std::pair<Owned, Owned> twoHandles(const std::function<Handle(const tsk_wchar_t*)>& make) {
+    const WideString name = tsk::test::wide(tsk::test::uniqueLockName("sync"));
+    Owned object = own(make(GetParam() ? name.c_str() : nullptr));
+    Handle other = GetParam() ? make(name.c_str()) : duplicateHandle(object.get());
+    return {std::move(object), own(other)};
+  }
+  std::pair<Owned, Owned> event(bool manualReset, bool signalled) {
+    return twoHandles([=](const tsk_wchar_t* name) {
       return createNamedEvent(name, manualReset, signalled, nullptr);
     });
   }
-  Owned makeMutex() {
-    return make([](const tsk_wchar_t* name) { return createNamedMutex(name, nullptr); });
-  }
-  // Another handle to `object`, the event or mutex made last.
-  Owned another(const Owned& object) {
-    return own(GetParam() ? make_(name_.c_str()) : duplicateHandle(object.get()));
-  }
-
-private:
-  Owned make(std::function<Handle(const tsk_wchar_t*)> maker) {
-    make_ = std::move(maker);
-    name_ = tsk::test::wide(tsk::test::uniqueLockName("sync"));
-    return own(make_(GetParam() ? name_.c_str() : nullptr));
-  }
-
-  std::function<Handle(const tsk_wchar_t*)> make_;
-  WideString name_;
 };
 
 INSTANTIATE_TEST_SUITE_P(, PlatformSyncObjects, ::testing::Values(false, true),
@@ -74,17 +64,16 @@ TEST_P(PlatformSyncObjects, EventStatesWithoutWaiters) {
       {true, false, "SWWRW", "++-"}, {true, false, "RSW", "+"},
   };
   for (const auto& [manualReset, signalled, script, expected] : cases) {
-    Owned event = makeEvent(manualReset, signalled);
-    Owned waiting = another(event);
+    const auto [event, waiting] = this->event(manualReset, signalled);
     std::string seen;
     for (const char* op = script; *op != 0; ++op) {
       if (*op == 'S' || *op == 'R') {
         EXPECT_TRUE(*op == 'S' ? setEvent(event.get()) : resetEvent(event.get()));
       } else {
         const WaitResult result = waitForObject(waiting.get(), 0);
-        seen += result == WaitResult::kSignalled  ? '+'
-                : result == WaitResult::kTimedOut ? '-'
-                                                  : '!';
+        seen += "+-!"[result == WaitResult::kSignalled  ? 0
+                      : result == WaitResult::kTimedOut ? 1
+                                                        : 2];
       }
     }
     EXPECT_EQ(seen, expected) << manualReset << signalled << " " << script;
@@ -95,8 +84,9 @@ TEST_P(PlatformSyncObjects, EventStatesWithoutWaiters) {
 // to others, released only by it, level by level. A thread that ends holding
 // it hands it over abandoned, once.
 TEST_P(PlatformSyncObjects, MutexOwnershipAndAbandonment) {
-  Owned mutex = makeMutex();
-  Owned otherHandle = another(mutex);
+  auto handles =
+      twoHandles([](const tsk_wchar_t* name) { return createNamedMutex(name, nullptr); });
+  const Owned &mutex = handles.first, &otherHandle = handles.second;
   auto otherThreadGets = [&](WaitResult expected) {
     Background([&] {
       const WaitResult result = waitForObject(otherHandle.get(), 0);

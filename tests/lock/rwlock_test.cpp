@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -19,49 +20,42 @@ constexpr int32_t kWriter = 0;
 constexpr int32_t kReader = 1;
 
 // A lock made with rwlock_create and destroyed at the end of the scope.
-class Handle {
-public:
-  Handle() { EXPECT_EQ(rwlock_create(&lock_), TSK_OK); }
-  ~Handle() { rwlock_destroy(&lock_); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  RWLock* get() const { return lock_; }
-
-private:
-  RWLock* lock_ = nullptr;
+struct Destroy {
+  void operator()(RWLock* lock) const { rwlock_destroy(&lock); }
 };
-
-// Whether a writer gets in (and out) through `lock` now.
-bool writerEnters(RWLock* lock) {
-  return Background([&] {
-           rwlock_claim(lock, kWriter);
-           rwlock_release(lock, kWriter);
-         })
-      .ends();
+std::unique_ptr<RWLock, Destroy> made() {
+  RWLock* lock = nullptr;
+  EXPECT_EQ(rwlock_create(&lock), TSK_OK);
+  return std::unique_ptr<RWLock, Destroy>(lock);
 }
 
 // The flat functions take modes 0 and 1 only and refuse null handles,
 // claiming and releasing nothing; readers count claims, and a release with
 // no reader inside fails.
 TEST(RWLock, FlatFunctionsCheckHandlesModesAndCounts) {
-  Handle lock;
-  EXPECT_EQ(rwlock_create(nullptr), TSK_FAIL);
-  const std::vector<tsk_status> statuses = {rwlock_claim(nullptr, kReader),
+  const auto lock = made();
+  const auto claim = [&](int32_t mode) { return rwlock_claim(lock.get(), mode); };
+  const auto release = [&](int32_t mode) { return rwlock_release(lock.get(), mode); };
+  const std::vector<tsk_status> statuses = {rwlock_create(nullptr),
+                                            rwlock_claim(nullptr, kReader),
                                             rwlock_release(nullptr, kReader),
-                                            rwlock_claim(lock.get(), 2),
-                                            rwlock_claim(lock.get(), -1),
-                                            rwlock_release(lock.get(), 2),
-                                            rwlock_release(lock.get(), kReader),
+                                            claim(2),
+                                            claim(-1),
+                                            release(2),
+                                            release(kReader),
                                             rwlock_destroy(nullptr),
-                                            rwlock_claim(lock.get(), kReader),
-                                            rwlock_claim(lock.get(), kReader),
-                                            rwlock_release(lock.get(), kReader),
-                                            rwlock_release(lock.get(), kReader),
-                                            rwlock_release(lock.get(), kReader)};
-  EXPECT_EQ(statuses,
-            (std::vector<tsk_status>{TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL,
-                                     TSK_FAIL, TSK_OK, TSK_OK, TSK_OK, TSK_OK, TSK_FAIL}));
-  EXPECT_TRUE(writerEnters(lock.get()));
+                                            claim(kReader),
+                                            claim(kReader),
+                                            release(kReader),
+                                            release(kReader),
+                                            release(kReader)};
+  EXPECT_EQ(statuses, (std::vector<tsk_status>{TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_FAIL,
+                                               TSK_FAIL, TSK_FAIL, TSK_FAIL, TSK_OK, TSK_OK, TSK_OK,
+                                               TSK_OK, TSK_FAIL}));
+  EXPECT_TRUE(Background([&] {
+                claim(kWriter);
+                release(kWriter);
+              }).ends());
   RWLock* handle = nullptr;
   ASSERT_EQ(rwlock_create(&handle), TSK_OK);
   EXPECT_EQ(rwlock_destroy(&handle), TSK_OK);
@@ -73,7 +67,7 @@ TEST(RWLock, FlatFunctionsCheckHandlesModesAndCounts) {
 // (readers are preferred); while a writer is inside readers wait, and enter
 // together after it.
 TEST(RWLock, ReadersShareAndWritersAreAlone) {
-  Handle lock;
+  const auto lock = made();
   rwlock_claim(lock.get(), kReader);
   std::atomic<bool> writing{false};
   Background writer([&] {
@@ -172,7 +166,7 @@ TEST(RWLock, CopiesShareOneLock) {
 // left the readers' gate open with the lock given to a writer.
 TEST(RWLock, WritersAreAloneUnderStress) {
   constexpr int kReaders = 2, kWriters = 2, kRounds = 20000;
-  Handle lock;
+  const auto lock = made();
   std::atomic<int> readers{0}, writers{0}, writerEntries{0}, faults{0}, arrivals{0};
   std::atomic<bool> readersDone{false};
   {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "child_process.h"
-#include "executable_path.h"
 #include "platform/filesystem.h"
 #include "scratch_directory.h"
 
@@ -97,7 +96,7 @@ protected:
   // reports first ("" to read nothing yet).
   std::unique_ptr<ChildProcess> helper(const char* type, int timeout, const char* expected) {
     auto child = std::make_unique<ChildProcess>(
-        tsk::test::helperBeside(tsk::test::executablePath(), "os_test_helper"),
+        tsk::test::helperPath("os_test_helper"),
         std::vector<std::string>{"lock", type, std::to_string(timeout),
                                  (dir_ / "plan.dat").string()});
     EXPECT_TRUE(child->started());

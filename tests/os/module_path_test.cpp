@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "child_process.h"
-#include "executable_path.h"
 #include "platform.h"
 #include "scratch_directory.h"
 
@@ -76,8 +75,7 @@ TEST(ModulePath, ComposesBasePathSubdirectoryAndFileName) {
 // The first calls of a process, made from several threads at once, in a
 // process of its own.
 TEST(ModulePath, ConcurrentFirstCallsSeeOneCompletePath) {
-  tsk::test::ChildProcess child(
-      tsk::test::helperBeside(tsk::test::executablePath(), "os_test_helper"), {"module-path"});
+  tsk::test::ChildProcess child(tsk::test::helperPath("os_test_helper"), {"module-path"});
   ASSERT_TRUE(child.started());
   EXPECT_EQ(child.readLine(), "ok");
   EXPECT_EQ(child.wait(), 0);

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "executable_path.h"
+#include "child_process.h"
 #include "registry_pattern.h"
 #include "scratch_directory.h"
 #include "tskbase/file_lock.h"

@@ -11,7 +11,6 @@
 
 #include "child_process.h"
 #include "environment.h"
-#include "executable_path.h"
 #include "platform/registry.h"
 #include "registry_pattern.h"
 #include "scratch_directory.h"
@@ -75,10 +74,10 @@ protected:
 
   // Starts os_test_helper writing `count` values to the test's key.
   std::unique_ptr<ChildProcess> writer(int id, int count) const {
-    return std::make_unique<ChildProcess>(
-        tsk::test::helperBeside(tsk::test::executablePath(), "os_test_helper"),
-        std::vector<std::string>{"registry-writer", keyPath_, std::to_string(id),
-                                 std::to_string(count)});
+    return std::make_unique<ChildProcess>(tsk::test::helperPath("os_test_helper"),
+                                          std::vector<std::string>{"registry-writer", keyPath_,
+                                                                   std::to_string(id),
+                                                                   std::to_string(count)});
   }
 };
 

@@ -25,14 +25,9 @@ public:
 private:
   void set(const char* value) {
 #if defined(_WIN32)
-    // An empty value removes the variable on Windows.
-    _putenv_s(name_.c_str(), value != nullptr ? value : "");
+    _putenv_s(name_.c_str(), value != nullptr ? value : ""); // "" removes it on Windows
 #else
-    if (value != nullptr) {
-      setenv(name_.c_str(), value, 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
+    value != nullptr ? setenv(name_.c_str(), value, 1) : unsetenv(name_.c_str());
 #endif
   }
 

@@ -4,8 +4,8 @@
 #ifndef TSKBASE_TESTS_SUPPORT_SCRATCH_DIRECTORY_H
 #define TSKBASE_TESTS_SUPPORT_SCRATCH_DIRECTORY_H
 
-#include <atomic>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "tskbase/common.h"
@@ -26,11 +26,9 @@ inline WideString toWide(const std::filesystem::path& path) {
 class ScratchDirectory {
 public:
   ScratchDirectory() {
-    static std::atomic<int> serial{0};
     const std::filesystem::path base = std::filesystem::temp_directory_path();
     do {
-      path_ = base / ("tskbase-test-" + std::to_string(processId()) + "-" +
-                      std::to_string(serial.fetch_add(1)));
+      path_ = base / ("tskbase-test-" + std::to_string(std::random_device{}()));
     } while (!std::filesystem::create_directory(path_));
   }
   ~ScratchDirectory() {
@@ -46,21 +44,9 @@ public:
   WideString wide(const std::string& name) const { return toWide(path_ / name); }
 
 private:
-  static long processId();
-
   std::filesystem::path path_;
 };
 
 } // namespace tsk::test
-
-#if defined(_WIN32)
-#include <windows.h>
-inline long tsk::test::ScratchDirectory::processId() {
-  return static_cast<long>(GetCurrentProcessId());
-}
-#else
-#include <unistd.h>
-inline long tsk::test::ScratchDirectory::processId() { return static_cast<long>(getpid()); }
-#endif
 
 #endif // TSKBASE_TESTS_SUPPORT_SCRATCH_DIRECTORY_H

@@ -9,7 +9,6 @@
 
 #include "allocation_failure.h"
 #include "child_process.h"
-#include "executable_path.h"
 #include "platform.h"
 #include "pool_support.h"
 #include "threadpool/timing.h"
@@ -271,8 +270,7 @@ TEST(ThreadName, NamesTheCallingThread) {
 // unloading the library while the manager's threads are at work.
 TEST(ManagerProcess, LeavingWithoutFreeingEndsCleanly) {
   for (const char* mode : {"exit", "unload"}) {
-    ChildProcess child(helperBeside(executablePath(), "threadpool_test_helper"),
-                       {mode, TSKBASE_LIBRARY_FILE});
+    ChildProcess child(helperPath("threadpool_test_helper"), {mode, TSKBASE_LIBRARY_FILE});
     ASSERT_TRUE(child.started());
     bool done = false;
     int exitCode = -1;

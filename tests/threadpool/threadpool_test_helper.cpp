@@ -13,7 +13,11 @@
 #include <cstring>
 #include <thread>
 
-#include "shared_library.h"
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 // In the sanitized builds: the sanitizer runtime of LLVM 16 and older
 // mistakes the dynamic TLS blocks of a library loaded at run time for an old
@@ -21,16 +25,35 @@
 // Leaving __tls_get_addr alone avoids that; the leak check itself still runs.
 extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
 
+namespace {
+
+#if defined(_WIN32)
+void* load(const char* path) { return LoadLibraryA(path); }
+void* find(void* library, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+void unload(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+#else
+void* load(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
+void* find(void* library, const char* name) { return dlsym(library, name); }
+void unload(void* library) { dlclose(library); }
+#endif
+
+} // namespace
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     return 2;
   }
-  static auto* library = new tsk::test::SharedLibrary(argv[2]);
+  void* library = load(argv[2]);
+  if (library == nullptr) {
+    return 3;
+  }
   const auto create =
-      reinterpret_cast<tsk_threadpool_manager* (*)()>(library->find("threadpoolMan_new"));
+      reinterpret_cast<tsk_threadpool_manager* (*)()>(find(library, "threadpoolMan_new"));
   const auto run =
       reinterpret_cast<tsk_status (*)(tsk_threadpool_manager*, tsk_thread_routine, void*)>(
-          library->find("threadpoolMan_runFunction"));
+          find(library, "threadpoolMan_runFunction"));
   tsk_threadpool_manager* manager = create != nullptr && run != nullptr ? create() : nullptr;
   if (manager == nullptr) {
     return 3;
@@ -42,8 +65,7 @@ int main(int argc, char** argv) {
     // The steps and the monitor's first pass go on in the library's code
     // meanwhile; the manager keeps the library loaded, so its
     // functions are still there afterwards.
-    delete library;
-    library = nullptr;
+    unload(library);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     if (run(manager, nullptr, nullptr) != TSK_OK) {
       return 4;
