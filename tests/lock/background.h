@@ -10,9 +10,8 @@
 
 namespace tsk::test {
 
-// How long a blocked call is given to show that it would go on: long enough
-// for a thread that is not blocked to finish a short call on a loaded
-// machine, and only ever waited for where the call must stay blocked.
+// Long enough for a thread that is not blocked to finish a short call on a
+// loaded machine; only ever waited out where the call must stay blocked.
 inline constexpr std::chrono::milliseconds kSettle{150};
 
 // Whether `condition` holds within a generous limit, looking now and then.

@@ -65,9 +65,8 @@ protected:
 using LockClasses = ::testing::Types<MutexLock, InterProcessLock>;
 TYPED_TEST_SUITE(CrossProcessLock, LockClasses);
 
-// Eight processes add 1 to a counter in a file under the lock: no update is
-// lost. Half name the lock with 300 characters, the others with the part
-// that is kept of that name and another tail: one lock all the same.
+// No update is lost; names of 300 characters that share the kept part are
+// one lock.
 TYPED_TEST(CrossProcessLock, EightProcessesLoseNoUpdateOfASharedCounter) {
   constexpr int kProcesses = 8;
   constexpr long kRounds = kWindows ? 1000 : 10000; // locks are slower under Wine
@@ -90,10 +89,8 @@ TYPED_TEST(CrossProcessLock, EightProcessesLoseNoUpdateOfASharedCounter) {
   EXPECT_EQ(total, uint64_t{kProcesses} * kRounds);
 }
 
-// A holder killed while holding: the named mutex passes to the waiting
-// obtain, the cross-process lock stays held while its record exists. The
-// named objects go with the last object of the name; when a killed process
-// was the last user, once another process uses a named object.
+// The named mutex passes to a waiter, the cross-process lock stays held while
+// its record exists; the named objects go with the last user, even a killed one.
 TYPED_TEST(CrossProcessLock, HolderKilledWhileHoldingAndNothingLeftBehind) {
   const std::string name = uniqueLockName("killed");
   auto lock = this->make(name);
@@ -132,9 +129,8 @@ TYPED_TEST(CrossProcessLock, HolderKilledWhileHoldingAndNothingLeftBehind) {
   EXPECT_EQ(otherThreadGets(*triedLock), this->kMutex) << "a try takes an abandoned mutex";
 }
 
-// Without security attributes of its own (memory ran out), the named mutex
-// makes no mutex and excludes nothing; the cross-process lock goes on with
-// the default security. Nothing leaks either way.
+// Without memory for its security attributes the named mutex excludes
+// nothing, the cross-process lock uses the default; nothing leaks.
 TYPED_TEST(CrossProcessLock, WithoutItsOwnSecurityAttributes) {
   const std::string name = uniqueLockName("security");
   const int64_t allocations = countAllocations([&] { this->make(name); });

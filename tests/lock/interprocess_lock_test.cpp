@@ -82,9 +82,8 @@ struct Model {
   }
 };
 
-// A random run in which this thread (through two objects and short-lived
-// copies), a thread that holds nothing and another process try, obtain,
-// release and destroy: the record follows the model after every step.
+// This thread (two objects, short-lived copies), an idle thread and another
+// process act at random: the record follows the model after every step.
 TEST(InterProcessLockRecord, FollowsAModelOfHoldersAndLevels) {
   const std::string name = uniqueLockName("model");
   const SharedRecord shared(name);

@@ -14,9 +14,8 @@
 
 namespace tsk::test {
 
-// The helper process, driven one command at a time (writeLine and readLine
-// for a command that blocks); its destructor ends it as it ends by itself,
-// closing its lock object, unless it was killed.
+// The helper process, one command at a time; its destructor lets it end by
+// itself (closing its lock object) unless it was killed.
 struct LockProcess : ChildProcess {
   LockProcess() : ChildProcess(helperPath("lock_test_helper"), {}) {}
   ~LockProcess() {
@@ -38,11 +37,8 @@ inline std::string uniqueLockName(const std::string& purpose) {
   return "tsktest-" + purpose + "-" + salt + "-" + std::to_string(serial++);
 }
 
-inline WideString wide(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
-
-// Whether a named kernel object of this plain ASCII name exists on the
-// machine. Outside Windows the library keeps it as the file
-// "/dev/shm/tskbase.<name>".
+// Whether a named kernel object exists (outside Windows the library keeps it
+// as the file "/dev/shm/tskbase.<name>").
 inline bool kernelObjectExists(const std::string& name) {
 #if defined(_WIN32)
   const std::wstring wideName(name.begin(), name.end());

@@ -59,11 +59,9 @@ std::string obey(AnyLock& lock, const std::string& line) {
   uint32_t number = 0;
   words >> command;
   if (command == "mutex" && words >> name) {
-    const tsk::test::WideString wide(name.begin(), name.end());
-    lock = makeLock<MutexLock>(wide.c_str(), nullptr);
+    lock = makeLock<MutexLock>(tsk::test::wide(name).c_str(), nullptr);
   } else if (command == "iplock" && words >> name >> number) {
-    const tsk::test::WideString wide(name.begin(), name.end());
-    lock = makeLock<InterProcessLock>(wide.c_str(), nullptr, number);
+    lock = makeLock<InterProcessLock>(tsk::test::wide(name).c_str(), nullptr, number);
   } else if (lock.object == nullptr) {
     return "no lock";
   } else if (command == "obtain") {

@@ -31,9 +31,8 @@ using tsk::test::WideString;
 using Owned = std::unique_ptr<void, bool (*)(Handle)>;
 Owned own(Handle handle) { return Owned(handle, &closeHandle); }
 
-// Every test runs on unnamed and named objects. Waiters use a handle of
-// their own: by name for a named object, as another process would, or a
-// duplicate.
+// Unnamed and named objects; waiters use a handle of their own, opened by
+// name as another process would, or a duplicate.
 class PlatformSyncObjects : public ::testing::TestWithParam<bool> {
 protected:
   // The object that `make` makes, and another handle to it.
@@ -53,10 +52,8 @@ protected:
 INSTANTIATE_TEST_SUITE_P(, PlatformSyncObjects, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
 
-// Scripts without waiters: S sets, R resets, W waits with time-out 0 on
-// another handle and notes + (signalled) or - (timed out). An auto-reset
-// event lets one wait through per signal and counts no signals; a
-// manual-reset one stays signalled until reset.
+// S sets, R resets, W waits with time-out 0 (+ signalled, - timed out): an
+// auto-reset event lets one wait through per signal, counting none.
 TEST_P(PlatformSyncObjects, EventStatesWithoutWaiters) {
   const std::tuple<bool, bool, const char*, const char*> cases[] = {
       {false, false, "W", "-"},      {false, true, "WW", "+-"},  {false, false, "SSWW", "+-"},
@@ -80,9 +77,8 @@ TEST_P(PlatformSyncObjects, EventStatesWithoutWaiters) {
   }
 }
 
-// A mutex belongs to the thread that obtained it: recursive for it, closed
-// to others, released only by it, level by level. A thread that ends holding
-// it hands it over abandoned, once.
+// Recursive for its owner, released only by it, level by level; a thread
+// that ends holding it hands it over abandoned, once.
 TEST_P(PlatformSyncObjects, MutexOwnershipAndAbandonment) {
   auto handles =
       twoHandles([](const tsk_wchar_t* name) { return createNamedMutex(name, nullptr); });
@@ -118,10 +114,8 @@ TEST_P(PlatformSyncObjects, MutexOwnershipAndAbandonment) {
   }
 }
 
-// Every name is an object of its own, however alike two names are: case,
-// characters a file name could not hold, an escape written out, lone
-// surrogates, long names that differ only at the end. Outside Windows each
-// is a file that every user may open whatever the umask.
+// However alike two names are (case, '/', escapes, lone surrogates, long
+// tails); outside Windows each is a file every user may open, whatever the umask.
 TEST(PlatformSync, EveryNameIsAnObjectOfItsOwn) {
   const WideString base = tsk::test::wide(tsk::test::uniqueLockName("names"));
   const WideString longBase = base + WideString(259 - base.size(), 'x');

@@ -65,10 +65,8 @@ int64_t exitCodeOnceEnded(Handle thread) {
              : -1;
 }
 
-// Termination ends a thread wherever the library's threads can be, with the
-// code given; an ended thread keeps its own. Where termination is deferred,
-// the thread unwinds: a library lock it held is free afterwards. (Windows
-// makes no such promise; the library never terminates a holder there.)
+// An ended thread keeps its own code. Where termination is deferred the
+// thread unwinds, freeing a lock it held (the library never does this on Windows).
 TEST(PlatformThread, TerminationEndsTheThreadWithTheGivenCode) {
   const std::tuple<const char*, ThreadRoutine, bool, bool> cases[] = {
       {"waiting for work", &stepPerWake, true, false},

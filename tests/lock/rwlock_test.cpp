@@ -29,9 +29,8 @@ std::unique_ptr<RWLock, Destroy> made() {
   return std::unique_ptr<RWLock, Destroy>(lock);
 }
 
-// The flat functions take modes 0 and 1 only and refuse null handles,
-// claiming and releasing nothing; readers count claims, and a release with
-// no reader inside fails.
+// Modes 0 and 1 only, no null handles; readers count claims, and a release
+// with no reader inside fails.
 TEST(RWLock, FlatFunctionsCheckHandlesModesAndCounts) {
   const auto lock = made();
   const auto claim = [&](int32_t mode) { return rwlock_claim(lock.get(), mode); };
@@ -63,9 +62,8 @@ TEST(RWLock, FlatFunctionsCheckHandlesModesAndCounts) {
   EXPECT_EQ(rwlock_destroy(&handle), TSK_FAIL);
 }
 
-// While a reader is inside a writer waits and further readers enter at once
-// (readers are preferred); while a writer is inside readers wait, and enter
-// together after it.
+// Readers are preferred: they pass a waiting writer, and wait together for
+// one inside.
 TEST(RWLock, ReadersShareAndWritersAreAlone) {
   const auto lock = made();
   rwlock_claim(lock.get(), kReader);
@@ -99,10 +97,8 @@ TEST(RWLock, ReadersShareAndWritersAreAlone) {
   EXPECT_TRUE(first.ends() && second.ends());
 }
 
-// Two-phase setup: before Initialize and after Cleanup a claim returns at
-// once and a release fails; without memory Initialize fails, leaving
-// nothing, and rwlock_create stores nothing. Slots in the order destructor
-// (two), Initialize, Claim, Release, Cleanup.
+// Outside Initialize..Cleanup a claim returns at once and a release fails;
+// without memory nothing is made or stored. Slots: destructor (two), then these.
 TEST(RWLock, ClaimsNeedAnInitialisedLock) {
   RWLock lock;
   lock.Claim(kWriter);
@@ -134,9 +130,7 @@ TEST(RWLock, ClaimsNeedAnInitialisedLock) {
             (std::vector<int>{2, 3, 4, 5}));
 }
 
-// Copies are one lock: a reader through a copy keeps out a writer through
-// the original, and the kernel objects are closed once, whichever object
-// cleans up and whichever goes last.
+// Copies are one lock, closed once whichever copy cleans up or goes last.
 TEST(RWLock, CopiesShareOneLock) {
   auto* original = new RWLock;
   ASSERT_EQ(original->Initialize(), 0);
@@ -161,9 +155,8 @@ TEST(RWLock, CopiesShareOneLock) {
   EXPECT_EQ(assigned.Release(kReader), 0x8000) << "closed for every copy";
 }
 
-// Readers enter and leave together and come back as soon as a writer has
-// the lock; no writer may share it. Readers leaving at the same moment once
-// left the readers' gate open with the lock given to a writer.
+// Readers leaving at the same moment once left their gate open while a
+// writer held the lock.
 TEST(RWLock, WritersAreAloneUnderStress) {
   constexpr int kReaders = 2, kWriters = 2, kRounds = 20000;
   const auto lock = made();

@@ -21,16 +21,15 @@ using tsk::test::WideString;
 constexpr auto kShared = FileLock::FILE_LOCK_SHARED;
 constexpr auto kExclusive = FileLock::FILE_LOCK_EXCLUSIVE;
 
-WideString wide(const std::string& ascii) { return tsk::test::toWide(ascii); }
+using tsk::test::wide;
 
 // Exposes the protected splitter.
 struct Splitter : FileLock {
   using FileLock::SplitPath;
 };
 
-// The lock file lies beside the data file, in a path of at most 259
-// characters, never overrunning the caller's room; the splitter sees the
-// first 259 characters only and fails rather than cut a part to fit.
+// At most 259 characters, never beyond the caller's room; the splitter fails
+// rather than cut a part to fit.
 TEST(FileLockNames, LockFileLiesBesideTheDataFile) {
   const std::pair<const char*, const char*> cases[] = {
       {"D:\\work\\plan.dat", "D:\\work\\._lock_plan.dat"},

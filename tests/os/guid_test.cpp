@@ -8,11 +8,12 @@
 #include <string>
 #include <tuple>
 
+#include "scratch_directory.h"
+
 namespace {
 
-using WString = std::basic_string<tsk_wchar_t>;
-
-WString wide(const std::string& text) { return WString(text.begin(), text.end()); }
+using tsk::test::wide;
+using WString = tsk::test::WideString;
 
 std::string text(const tsk_guid& guid, uint32_t flags) {
   tsk_wchar_t out[39] = {};
@@ -24,10 +25,8 @@ bool same(const tsk_guid& a, const tsk_guid& b) { return std::memcmp(&a, &b, siz
 
 const std::string kText = "33221100-5544-7766-8899-aabbccddeeff";
 
-// The bytes 00 11 .. ff in memory order: each field most significant byte
-// first. The capacity counts the terminator; after a failure the buffer
-// holds an empty string unless it has no room at all. Parsing takes every
-// form written back.
+// Fields most significant byte first; after a failure the buffer holds ""
+// unless it has no room at all.
 TEST(Guid, TextFormBothWays) {
   tsk_guid guid;
   std::memcpy(&guid, "\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff", 16);
@@ -98,9 +97,8 @@ TEST(Guid, CreatesDistinctVersionFourGuidsAndTheNilGuid) {
   EXPECT_EQ(guid_create(nullptr) + guid_createNil(nullptr), 0);
 }
 
-// Bytes become lower-case digit pairs without a terminator. Digit pairs
-// become bytes up to the first non-digit (a terminator too), keeping the
-// bytes made before it.
+// No terminator is written; parsing stops at the first non-digit, keeping
+// the bytes made before it.
 TEST(Guid, HexBothDirectionsNarrowAndWide) {
   const unsigned char bytes[] = {0x00, 0x7f, 0xa5, 0xff};
   char narrowOut[10] = "#########";

@@ -16,9 +16,8 @@ namespace {
 
 using tsk::test::WideString;
 
-// The directory and the name share one buffer, the name after the
-// directory's terminator; a forced read switches buffers and keeps the old
-// text readable.
+// The name follows the directory's terminator; a forced read switches
+// buffers, keeping the old text readable.
 TEST(ModulePath, SplitsTheExecutablesPathAtItsLastSeparator) {
   const std::filesystem::path self = tsk::test::executablePath();
   ASSERT_EQ(module_initializeModulePath(0), TSK_OK);
@@ -33,9 +32,7 @@ TEST(ModulePath, SplitsTheExecutablesPathAtItsLastSeparator) {
   EXPECT_EQ(WideString(module_getBasePath()), WideString(base));
 }
 
-// Base path, subdirectory and file name, each joined by one separator. Every
-// stage needs room for one character beyond its terminator; without room
-// nothing is written.
+// Every stage needs room for one character beyond its terminator.
 TEST(ModulePath, ComposesBasePathSubdirectoryAndFileName) {
   const WideString base = module_getBasePath();
   const WideString sep(1, tsk::test::kWindows ? u'\\' : u'/');

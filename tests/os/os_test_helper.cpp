@@ -43,34 +43,25 @@ int holdLock(const std::string& type, int32_t timeout, const std::filesystem::pa
   return 0;
 }
 
-struct Seen {
-  const tsk_wchar_t* base = nullptr;
-  const tsk_wchar_t* name = nullptr;
-};
-
 // The process's first module_ calls, from several threads at once: "ok" when
 // every thread got the same complete path, the executable's own.
 int raceFirstModuleCalls() {
   constexpr int kThreads = 8;
   std::atomic<int> ready{0};
-  std::vector<Seen> seen(kThreads);
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kThreads; ++i) {
-    threads.emplace_back([&ready, &seen, i] {
-      ready.fetch_add(1);
-      while (ready.load() < kThreads) {
-      }
-      seen[i].name = module_getFileName();
-      seen[i].base = module_getBasePath();
-    });
+  std::vector<std::pair<const tsk_wchar_t*, const tsk_wchar_t*>> seen(kThreads);
+  {
+    std::vector<std::jthread> threads;
+    for (auto& entry : seen) {
+      threads.emplace_back([&ready, &entry] {
+        for (ready++; ready < kThreads;) {
+        }
+        entry = {module_getFileName(), module_getBasePath()};
+      });
+    }
   }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
-  const std::filesystem::path expected = tsk::test::executablePath();
-  for (const Seen& s : seen) {
-    if (s.base == nullptr || s.base != seen[0].base || s.name != seen[0].name ||
-        std::filesystem::path(s.base) / s.name != expected) {
+  for (const auto& [name, base] : seen) {
+    if (base == nullptr || std::pair(name, base) != seen[0] ||
+        std::filesystem::path(base) / name != tsk::test::executablePath()) {
       say("threads saw different or incomplete paths");
       return 1;
     }
@@ -79,9 +70,8 @@ int raceFirstModuleCalls() {
   return 0;
 }
 
-// Writes `count` values (without end with 0, printing the index of each
-// committed one) named for this writer and index, each also as "shared",
-// and reads back its own and the shared one, never to be torn.
+// Writes `count` values (0: without end, printing each index), each also as
+// "shared", and checks that neither reads back torn.
 int writeRegistry(const std::string& key, uint32_t writer, uint32_t count) {
   const CRegSettings settings(0, TSK_HKEY_CURRENT_USER, tsk::test::toWide(key).c_str());
   for (uint32_t i = 0; count == 0 || i < count; ++i) {

@@ -27,9 +27,7 @@ namespace {
 using tsk::test::FailNthAllocation;
 using tsk::test::WideString;
 
-WideString wide(const std::string& utf8) {
-  return tsk::test::toWide(std::filesystem::u8path(utf8));
-}
+using tsk::test::wide;
 
 // PATH as the process's environment holds it (the library writes it there,
 // beside the C runtime's copy on Windows).
@@ -76,9 +74,8 @@ TEST(OsUtil, CompareNormalisesSeparatorsAndLetterCaseOnly) {
   EXPECT_EQ(osUtil_compareFileSystemObjectNames(wide("a").c_str(), nullptr), 0);
 }
 
-// The directory goes in front unless listed (or, with firstOnly, listed
-// first). A quoted stretch is one entry compared without its quotes; empty
-// entries do not count and are kept; the backslash escapes nothing.
+// Unless listed (first, with firstOnly); quotes group an entry, empty entries
+// are kept, the backslash escapes nothing.
 TEST(OsUtil, ExtendPathPutsTheDirectoryInFrontUnlessListed) {
   const std::string base = list({"/srv/tools", "/srv/bin"});
   const std::string quoted = list({"\"/srv/my", "dir\"", "/srv/bin"});

@@ -166,9 +166,8 @@ TEST_F(RecycleBinTest, RemoveRefusesASingleThreadedApartment) {
   EXPECT_EQ(result, TSK_FAIL);
 }
 #else
-// The record holds the absolute, normalised path, percent-encoded, and the
-// local time; a second item of the same name gets a suffix. A file on
-// another file system is refused, leaving no record.
+// The record holds the normalised absolute path, percent-encoded; a file on
+// another file system is refused.
 TEST_F(RecycleBinTest, SendRecordsTheAbsolutePathAndNamesUniquely) {
   const fs::path file = make("sub/a b%\xC3\xA9#.txt");
   const std::string name = file.filename().string();

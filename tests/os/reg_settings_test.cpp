@@ -32,11 +32,10 @@ using tsk::test::WideString;
 
 using namespace tsk::platform::registry_status;
 
-WideString wide(const std::string& ascii) { return tsk::test::toWide(ascii); }
+using tsk::test::wide;
 
-// A key of its own under HKEY_CURRENT_USER for each test: in a scratch
-// configuration directory, or on Windows under Software\tskbase-tests,
-// deleted afterwards.
+// A key of each test's own under HKEY_CURRENT_USER, in a scratch directory
+// or (Windows) under Software\tskbase-tests, deleted afterwards.
 class RegSettingsTest : public ::testing::Test {
 protected:
 #if defined(_WIN32)

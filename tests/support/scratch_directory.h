@@ -23,6 +23,9 @@ inline WideString toWide(const std::filesystem::path& path) {
 #endif
 }
 
+// Text of plain ASCII or UTF-8 in UTF-16.
+inline WideString wide(const std::string& utf8) { return toWide(std::filesystem::u8path(utf8)); }
+
 class ScratchDirectory {
 public:
   ScratchDirectory() {

@@ -62,9 +62,7 @@ int main(int argc, char** argv) {
     run(manager, nullptr, nullptr);
   }
   if (std::strcmp(argv[1], "unload") == 0) {
-    // The steps and the monitor's first pass go on in the library's code
-    // meanwhile; the manager keeps the library loaded, so its
-    // functions are still there afterwards.
+    // The manager's threads keep the library loaded, and work on meanwhile.
     unload(library);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     if (run(manager, nullptr, nullptr) != TSK_OK) {

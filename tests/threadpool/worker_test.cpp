@@ -86,11 +86,9 @@ void bringTo(Thread& worker, int32_t state, Gate& step) {
   ASSERT_EQ(worker.GetState(), state);
 }
 
-// Each operation gives the status and states of the table; all but Finish
-// record the access and clear the remove flag. Then the thread does what the
-// state says: an IDLE worker (or a RUNNING one, once its step ends) takes a
-// request without a routine as a step, a refused request never runs, and a
-// STOPPED worker's thread ends (a suspended one included), leaving it so.
+// All but Finish record the access and clear the remove flag. Then an IDLE or
+// RUNNING worker takes another step, a refused request never runs, and a
+// STOPPED worker's thread ends (a suspended one included).
 TEST(Worker, StateTable) {
   ThreadPool pool(TSK_W("workers"), 64, 0);
   for (const Operation& operation : kTable) {
@@ -139,10 +137,8 @@ TEST(Worker, StateTable) {
   }
 }
 
-// The status line of a worker idle for longer than the limit marks it
-// removable. A buffer gets the whole line and its terminator above 256
-// bytes, otherwise exactly `capacity` bytes: zeros after a shorter line, no
-// terminator after a longer one.
+// Idle beyond the limit marks it removable. Up to 256 bytes the buffer gets
+// exactly `capacity` bytes (zeros after the line, or no terminator).
 TEST(Worker, StatusLine) {
   ThreadPool pool(TSK_W("status"), 1, 1);
   Thread* worker = nullptr;
@@ -179,10 +175,8 @@ std::vector<int32_t> statesOf(ThreadPool& pool) {
   return states;
 }
 
-// A pool starts with min(2 x minimum, maximum) workers. SuspendAll,
-// ResumeAll and RunAll stop at the first worker that refuses. Removal takes
-// the earliest-created removable workers while the pool counts more than
-// its minimum; busy ones stay.
+// Batch operations stop at the first refusal; removal takes the earliest
+// removable workers down to the minimum.
 TEST(Pool, BatchOperationsOnAllAndRemoval) {
   const std::tuple<int32_t, int32_t, uint32_t> batches[] = {{0, 5, 0}, {3, 5, 5}, {2, 9, 4}};
   for (const auto& [minimum, maximum, size] : batches) {
