@@ -109,7 +109,7 @@ protected:
 
 // A holder keeps its lock against a second Create and other kinds, until
 // Close; refused paths and a negative timeout fail without waiting.
-TEST_F(FileLockTest, HoldersInOneProcess) {
+TEST_F(FileLockTest, HoldersInOneProcessAndCopies) {
   FileLock lock;
   EXPECT_FALSE(lock.Exists(path()));
   ASSERT_TRUE(lock.Create(kShared, path()));
@@ -136,11 +136,8 @@ TEST_F(FileLockTest, HoldersInOneProcess) {
   EXPECT_FALSE(lock.Create(kShared, nullptr) || lock.Exists(nullptr));
   EXPECT_FALSE(lock.Create(kShared, path(), -1));
   EXPECT_FALSE(lockFileExists());
-}
 
-// Copies hold the same lock until the last closes; a copy of an object that
-// holds nothing holds nothing.
-TEST_F(FileLockTest, CopiesHoldTheSameLockUntilTheLastCloses) {
+  // Copies hold the same lock until the last closes; a copy of nothing holds nothing.
   auto original = std::make_unique<FileLock>();
   ASSERT_TRUE(original->Create(kExclusive, path()));
   FileLock copy(*original);
@@ -161,7 +158,7 @@ TEST_F(FileLockTest, CopiesHoldTheSameLockUntilTheLastCloses) {
 
 // Shared holders in two processes keep a third's exclusive lock out; the
 // lock file goes with the last holder.
-TEST_F(FileLockTest, SharedHoldersInTwoProcessesKeepAnExclusiveOneOut) {
+TEST_F(FileLockTest, HoldersWaitersAndKilledHoldersInOtherProcesses) {
   auto sharedHolder = helper("shared", 1, "locked");
   FileLock shared;
   ASSERT_TRUE(shared.Create(kShared, path(), 1));
@@ -171,11 +168,9 @@ TEST_F(FileLockTest, SharedHoldersInTwoProcessesKeepAnExclusiveOneOut) {
   sharedHolder->writeLine("release");
   EXPECT_EQ(sharedHolder->wait(), 0);
   EXPECT_FALSE(lockFileExists());
-}
 
-// A process waiting without a timeout gets the lock when it is released; a
-// killed holder blocks nobody (its lock file stays until the next holder).
-TEST_F(FileLockTest, WaitersAndKilledHolders) {
+  // A waiter without a timeout gets the lock once released; a killed holder
+  // blocks nobody (its lock file stays until the next holder).
   FileLock exclusive;
   ASSERT_TRUE(exclusive.Create(kExclusive, path()));
   auto waiter = helper("shared", 0, "");

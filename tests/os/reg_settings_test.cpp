@@ -105,7 +105,7 @@ TEST_F(RegSettingsTest, OpensReadOnlyOnlyWhatExistsAndCreatesPaths) {
   EXPECT_EQ(reader.OpenSubkey(1, nullptr, key().c_str()), kInvalidHandle);
 }
 
-TEST_F(RegSettingsTest, WritesStoreTheTypeAndTheBytes) {
+TEST_F(RegSettingsTest, WritesStoreTheTypeAndTheBytesReadsNeverOverrun) {
   CRegSettings settings(0, TSK_HKEY_CURRENT_USER, key().c_str());
   const unsigned char raw[] = {1, 2, 0, 3};
   ASSERT_EQ(settings.SetString(TSK_W("empty"), TSK_W("")), 0);
@@ -137,10 +137,8 @@ TEST_F(RegSettingsTest, WritesStoreTheTypeAndTheBytes) {
   tsk_dword size = 0;
   EXPECT_EQ(settings.GetSize(TSK_W(""), &size), 0);
   EXPECT_EQ(size, 16u);
-}
 
-TEST_F(RegSettingsTest, ReadsNeverOverrunAndAddNothing) {
-  CRegSettings settings(0, TSK_HKEY_CURRENT_USER, key().c_str());
+  // Reads never overrun and add nothing.
   const unsigned char eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   ASSERT_EQ(settings.SetBinary(TSK_W("eight"), eight, 8), 0);
   tsk_dword number[2] = {0xAAAA, 0xBBBB};
@@ -156,7 +154,7 @@ TEST_F(RegSettingsTest, ReadsNeverOverrunAndAddNothing) {
   EXPECT_EQ(settings.GetMultiString(TSK_W("abc"), text, 10), 0);
   EXPECT_EQ(WideString(text, 4), wide("abc#"));
 
-  tsk_dword size = 3;
+  size = 3;
   unsigned char bytes[8];
   EXPECT_EQ(settings.GetBinary(TSK_W("eight"), bytes, &size), kMoreData);
   EXPECT_EQ(size, 8u);
