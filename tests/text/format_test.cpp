@@ -33,8 +33,6 @@ using tsk::text::formatLength;
 using tsk::text::formatSecure;
 using WString = std::basic_string<tsk_wchar_t>;
 using tsk::test::GuardedArray;
-using tsk::test::NarrowEncoding;
-using tsk::test::ScopedNarrowEncoding;
 
 WString widen(const std::string& s) { return WString(s.begin(), s.end()); }
 
@@ -291,8 +289,7 @@ TEST(Format, PrecisionBoundsTheReadsOfUnterminatedArrays) {
 }
 
 TEST(Format, CrossWidthTextConvertsWithoutSplittingCharacters) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   char n[64];
   tsk_wchar_t w[64];
   const tsk_wchar_t text[] = {'a', 0xE9, 0xD83D, 0xDE00, 0}; // a é 😀: 1 + 2 + 4 bytes
@@ -318,8 +315,7 @@ TEST(Format, CrossWidthTextConvertsWithoutSplittingCharacters) {
 }
 
 TEST(Format, CrossWidthTextInALatin1NarrowEncoding) {
-  ScopedNarrowEncoding latin1(NarrowEncoding::kLatin1);
-  TSK_REQUIRE_NARROW_ENCODING(latin1, "Latin-1");
+  TSK_USE_NARROW_ENCODING(kLatin1);
   char n[64];
   tsk_wchar_t w[64];
   const tsk_wchar_t text[] = {0xE9, 0x4E2D, 0};
