@@ -218,9 +218,7 @@ TEST(Format, DecimalPointFollowsTheNumericLocale) {
   const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
   bool german = false;
   for (const char* name : {"de_DE.ISO-8859-1", "de_DE.iso88591", "German_Germany.1252"}) {
-    if (!german && std::setlocale(LC_NUMERIC, name) != nullptr) {
-      german = true;
-    }
+    german = german || std::setlocale(LC_NUMERIC, name) != nullptr;
   }
   if (!german) {
     GTEST_SKIP() << "no German numeric locale";

@@ -58,9 +58,7 @@ TEST(StringSteppingTest, WideStepsUnits) {
   EXPECT_EQ(string_strstrW(p + 4, TSK_W(";;")), nullptr);
   const WString spaced = TSK_W(" \t\x3000x ");
   EXPECT_EQ(string_skipWhiteSpaceW(spaced.c_str()), spaced.c_str() + 3);
-}
-
-TEST(StringSteppingTest, NullAndEmptyStrings) {
+  // Null and empty strings.
   EXPECT_EQ(string_incrementA(nullptr), nullptr);
   EXPECT_EQ(string_decrementA(nullptr, "a"), nullptr);
   EXPECT_EQ(string_getLastCharA(""), nullptr);
@@ -137,6 +135,7 @@ TEST(StringStripTest, NarrowStripsWholeCharacters) {
   EXPECT_EQ(edited(" \xC3\xA9  \xE2\x82\xAC", string_stripWhiteSpaceA), "\xC3\xA9 \xE2\x82\xAC");
 }
 
+// In Latin-1 the character argument is cut to a byte.
 TEST(StringStripTest, NarrowCharacterArgumentInLatin1) {
   TSK_USE_NARROW_ENCODING(kLatin1);
   EXPECT_EQ(edited("\xE9t\xE9", [](char* s) { return string_stripCharA(s, 0x1E9); }), "t");
