@@ -1,7 +1,5 @@
-// Random UTF-8 and UTF-16 text for differential tests: runs of characters
-// of one width and of mixed widths, of random lengths, so that width
-// changes land at every position of a vector block; optionally with
-// ill-formed pieces.
+// Random UTF-8 and UTF-16 text in runs of one width and of mixed widths,
+// optionally with ill-formed pieces.
 #ifndef TSKBASE_TESTS_SUPPORT_RANDOM_UTF_H
 #define TSKBASE_TESTS_SUPPORT_RANDOM_UTF_H
 

@@ -1,6 +1,5 @@
-// The formatter: numbers by the C standard's rules with one text on every
-// platform, Windows' conventions for text arguments, and the bounded,
-// measuring and secure modes.
+// The formatter: numbers by the C rules with one text everywhere, Windows'
+// text conventions, and the bounded, measuring and secure modes.
 #include "text/format.h"
 
 #include <gtest/gtest.h>

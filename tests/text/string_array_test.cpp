@@ -163,9 +163,8 @@ TEST(StringArrayAllocation, FailedCopyLeavesTheTargetUntouched) {
   }
 }
 
-// A failed addition, or a failure to grow the block, leaves the array as it
-// was; failing to copy a member for appendCopy releases the block, "old" and
-// the copies made before.
+// A failed addition leaves the array as it was; a failed member copy of
+// appendCopy releases the whole array.
 TEST(StringArrayAllocation, FailedAdditionsKeepOrEmptyTheArray) {
   const char* const src[] = {"x", "y"};
   for (int64_t n = 1; n <= 3; ++n) { // appendCopy: the block, then "x", then "y"

@@ -1,7 +1,5 @@
-// Every level's kernels against the character loop alone (the portable
-// level): the same output, length, replacement characters and stopping
-// point on random text of mixed widths, well-formed and ill-formed, read
-// from memory that ends at a guard page.
+// Every level's kernels against the character loop alone (the portable level),
+// on random text read from memory that ends at a guard page.
 #include "unicode/dispatch.h"
 #include "unicode/transcode.h"
 
@@ -87,9 +85,7 @@ void expectSameAtEveryLevel(const std::basic_string<In>& in, End end, Convert co
   }
 }
 
-// Lengths around the block sizes and well past them, the longest across
-// pages. A zero somewhere ends the text in the zero-terminated form, after a
-// run of plain ASCII of random length.
+// Lengths around the block sizes and past them; zeroed copies after ASCII runs.
 template <typename In, typename Out, typename Random, typename Convert>
 void expectSameOnRandomText(unsigned seed, bool illFormed, Random random, Convert convert) {
   std::mt19937 rng(seed);
@@ -118,11 +114,8 @@ TEST_P(TranscodeLevels, BothDirectionsMatchTheCharacterLoop) {
 INSTANTIATE_TEST_SUITE_P(WellAndIllFormed, TranscodeLevels, testing::Bool(),
                          [](const auto& info) { return info.param ? "IllFormed" : "WellFormed"; });
 
-// One kernel call on `in` (from guarded memory) into `room` elements: what it
-// takes ends on a character boundary (the character loop stops before no
-// ill-formed input in it) and comes out as the character loop converts it,
-// within the room. The widest level writes exactly what it converts; the
-// others may leave scratch values within the room.
+// A kernel takes whole characters, well-formed, as the character loop converts
+// them; only the widest level leaves the room past its output untouched.
 template <typename KIn, typename KOut, typename In, typename Out>
 void expectKernelPrefix(Level level, Progress (*kernel)(const KIn*, size_t, KOut*, size_t),
                         const std::basic_string<In>& in, size_t room,
