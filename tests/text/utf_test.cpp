@@ -21,21 +21,20 @@ using tsk::test::GuardedArray;
 using WString = std::basic_string<tsk_wchar_t>;
 
 // Reference encoders, written apart from the library's.
-WString utf16Of(const std::vector<char32_t>& codes) {
-  WString w;
-  for (char32_t c : codes) {
-    tsk::test::appendUtf16(w, c);
+template <typename S>
+S encoded(const std::vector<char32_t>& codes) {
+  S out;
+  for (const char32_t c : codes) {
+    if constexpr (sizeof(out[0]) == 1) {
+      tsk::test::appendUtf8(out, c);
+    } else {
+      tsk::test::appendUtf16(out, c);
+    }
   }
-  return w;
+  return out;
 }
-
-std::string utf8Of(const std::vector<char32_t>& codes) {
-  std::string s;
-  for (char32_t c : codes) {
-    tsk::test::appendUtf8(s, c);
-  }
-  return s;
-}
+const auto utf16Of = encoded<WString>;
+const auto utf8Of = encoded<std::string>;
 
 // Converts `in` from memory that ends at a page end with exactly the room
 // measured, then with less, which must fail without writing past it.
