@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -18,19 +17,33 @@
 #include "platform.h"
 #include "random_utf.h"
 #include "unicode/dispatch.h"
-#include "utf8_buffer_forms.h"
 
 namespace {
 
 using WString = std::basic_string<tsk_wchar_t>;
 using tsk::test::countAllocations;
 using tsk::test::FailNthAllocation;
-using tsk::test::utf8ToWide;
-using tsk::test::wideToUtf8;
 
 constexpr tsk_wchar_t kMark = 0x2A2A; // fills wide buffers before a call
 
 WString wide(const tsk_wchar_t* s) { return s == nullptr ? WString() : WString(s); }
+
+// The allocating UTF-8 forms, their result copied and released.
+WString utf8ToWide(const char* s) {
+  tsk_wchar_t* w = nullptr;
+  EXPECT_EQ(stringCnv_utf8ToWcsAlloc(s, &w), TSK_OK);
+  const WString out = wide(w);
+  string_freeA(w);
+  return out;
+}
+
+std::string wideToUtf8(const tsk_wchar_t* s) {
+  char* n = nullptr;
+  EXPECT_EQ(stringCnv_wcsToUTF8Alloc(s, &n), TSK_OK);
+  const std::string out = n == nullptr ? "" : n;
+  string_freeA(n);
+  return out;
+}
 
 // ASCII text of either width as a std::string.
 template <typename C>
@@ -131,6 +144,49 @@ TEST(StringCnv, AnsiBufferFormsFailRatherThanCut) {
   EXPECT_EQ(wide(w), (WString{0xE9, 't', 0x20AC}));
 }
 
+TEST(StringCnv, Utf8ToWcsKeepsTheFirstCapacityMinusOneBytes) {
+  // "aé€" is 1 + 2 + 3 bytes; cuts inside a character leave U+FFFD.
+  const char* text = "a\xC3\xA9\xE2\x82\xAC";
+  for (auto [src, capacity, want] :
+       {std::tuple<const char*, size_t, WString>{"abcdefghij", 4, TSK_W("abc")},
+        {"abcdefghij", 1, WString()},
+        {text, 16, {'a', 0xE9, 0x20AC}},
+        {text, 3, {'a', 0xFFFD}},
+        {text, 6, {'a', 0xE9, 0xFFFD}},
+        {"x\xFFy\x80", 16, {'x', 0xFFFD, 'y', 0xFFFD}}}) { // replaced, not refused
+    tsk_wchar_t w[16];
+    std::fill(std::begin(w), std::end(w), kMark);
+    ASSERT_EQ(stringCnv_utf8ToWcs(src, w, capacity), TSK_OK) << capacity;
+    EXPECT_EQ(wide(w), want) << capacity;
+  }
+}
+
+TEST(StringCnv, WcsToUtf8KeepsTheFirstCapacityMinusOneUnitsIfTheirBytesFit) {
+  const WString twoByte(10, 0xE9);
+  const tsk_wchar_t abe[] = {'a', 'b', 0xE9, 0};
+  const tsk_wchar_t pair[] = {'a', 0xD83D, 0xDE00, 'b', 0};
+  const tsk_wchar_t lone[] = {'a', 0xDC00, 'b', 0};
+  // A null answer means the call fails.
+  for (auto [src, capacity, want] :
+       {std::tuple<const tsk_wchar_t*, size_t, const char*>{TSK_W("abcdefghij"), 4, "abc"},
+        {twoByte.c_str(), 4, nullptr},
+        {abe, 4, "ab\xC3"}, // exactly capacity bytes: the last gives way
+        {pair, 7, "a\xF0\x9F\x98\x80\x62"},
+        {pair, 3, nullptr}, // a lone high surrogate's U+FFFD never fits
+        {pair, 4, nullptr},
+        {pair, 6, "a\xF0\x9F\x98\x80"},
+        {lone, 32, "a\xEF\xBF\xBD\x62"}}) {
+    char n[32];
+    EXPECT_EQ(stringCnv_wcsToUTF8(src, n, capacity), want ? TSK_OK : TSK_FAIL) << capacity;
+    if (want != nullptr) {
+      EXPECT_STREQ(n, want) << capacity;
+    }
+  }
+  char n[32];
+  ASSERT_EQ(stringCnv_wcsToUTF8(twoByte.c_str(), n, 21), TSK_OK);
+  EXPECT_EQ(std::strlen(n), 20u);
+}
+
 TEST(StringCnv, AllocatingFormsRoundTripUtf8AndCopyWideText) {
   const char* text = "Gr\xC3\xBC\xC3\x9F"
                      "e \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80!";
@@ -167,44 +223,24 @@ void checkAllocatingForm(const char* name, tsk_status (*convert)(const S*, R**),
   EXPECT_EQ(failure.leaked(), 0);
 }
 
-// The buffer forms keep what the model says, on random text cut at random
-// places; and each transcoding level of the shipped library gives the results
-// of the level without kernels.
-TEST(StringCnv, Utf8FormsCutAsModelledAtEveryTranscodingLevel) {
-  using tsk::test::utf8ToWcsModel;
-  using tsk::test::wcsToUtf8Model;
-  const auto check = [](const std::string& utf8, size_t room8, const WString& utf16,
-                        size_t room16) {
-    WString w(room8, kMark);
-    std::string n(room16, '*');
-    const auto wideKept = stringCnv_utf8ToWcs(utf8.c_str(), w.data(), room8) == TSK_OK
-                              ? std::optional<WString>(w.c_str())
-                              : std::nullopt;
-    const auto narrowKept = stringCnv_wcsToUTF8(utf16.c_str(), n.data(), room16) == TSK_OK
-                                ? std::optional<std::string>(n.c_str())
-                                : std::nullopt;
-    EXPECT_EQ(wideKept, utf8ToWcsModel(utf8, room8)) << testing::PrintToString(utf8);
-    EXPECT_EQ(narrowKept, wcsToUtf8Model(utf16, room16)) << testing::PrintToString(utf16);
-    return std::pair{utf8ToWide(utf8.c_str()), wideToUtf8(utf16.c_str())};
-  };
-  // Cuts inside a character: U+FFFD; the last byte gives way; a lone high
-  // surrogate's U+FFFD never fits.
-  check("a\xC3\xA9\xE2\x82\xAC", 3, {'a', 'b', 0xE9}, 4);
-  check("x\xFFy\x80", 16, {'a', 0xD83D, 0xDE00, 'b'}, 3);
-  EXPECT_EQ(utf8ToWcsModel("a\xC3\xA9\xE2\x82\xAC", 3), (WString{'a', 0xFFFD}));
-  EXPECT_EQ(utf8ToWcsModel("x\xFFy\x80", 16), (WString{'x', 0xFFFD, 'y', 0xFFFD}));
-  EXPECT_EQ(wcsToUtf8Model({'a', 'b', 0xE9}, 4), "ab\xC3");
-  EXPECT_FALSE(wcsToUtf8Model({'a', 0xD83D, 0xDE00, 'b'}, 3).has_value());
-  const auto convertAll = [&] {
+// Each transcoding level of the shipped library gives the exported forms the
+// results of the level without kernels.
+TEST(StringCnv, Utf8ConversionsAgreeAtEveryTranscodingLevel) {
+  const auto convertAll = [] {
     std::mt19937 rng(1515);
-    std::vector<std::pair<WString, std::string>> results;
-    for (int round = 0; round < 300; ++round) {
-      const std::string utf8 = tsk::test::randomUtf8(rng, rng() % 200, round % 2 == 1);
-      const WString utf16 = tsk::test::randomUtf16(rng, rng() % 200, round % 2 == 1);
-      results.push_back(
-          check(utf8, 1 + rng() % (utf8.size() + 2), utf16, 1 + rng() % (utf16.size() + 2)));
+    std::pair<std::vector<WString>, std::vector<std::string>> r;
+    for (int round = 0; round < 80; ++round) {
+      const std::string utf8 = tsk::test::randomUtf8(rng, rng() % 400, round % 2 == 1);
+      const WString utf16 = tsk::test::randomUtf16(rng, rng() % 400, round % 2 == 1);
+      const size_t room = 1 + rng() % (utf8.size() + 1);
+      WString w(room, kMark);
+      std::string n(room, '*');
+      const bool wideFits = stringCnv_utf8ToWcs(utf8.c_str(), w.data(), room) == TSK_OK;
+      const bool narrowFits = stringCnv_wcsToUTF8(utf16.c_str(), n.data(), room) == TSK_OK;
+      r.first.insert(r.first.end(), {utf8ToWide(utf8.c_str()), wideFits ? w.c_str() : WString{1}});
+      r.second.insert(r.second.end(), {wideToUtf8(utf16.c_str()), narrowFits ? n.c_str() : "-"});
     }
-    return results;
+    return r;
   };
   ASSERT_TRUE(tsk::testing::forceTranscodingLevel(0));
   const auto reference = convertAll();
