@@ -7,8 +7,8 @@
 #define TSKBASE_FUZZ_MODELS_UTF8_BUFFER_FORMS_H
 
 #include "tskbase/stringcnv.h"
-#include "tskbase/strings.h"
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -19,7 +19,7 @@ inline std::basic_string<tsk_wchar_t> utf8ToWide(const std::string& text) {
   tsk_wchar_t* w = nullptr;
   const bool ok = stringCnv_utf8ToWcsAlloc(text.c_str(), &w) == TSK_OK;
   const std::basic_string<tsk_wchar_t> out = ok ? w : std::basic_string<tsk_wchar_t>(1, '?');
-  string_freeA(w);
+  std::free(w);
   return out;
 }
 
@@ -27,7 +27,7 @@ inline std::string wideToUtf8(const std::basic_string<tsk_wchar_t>& text) {
   char* n = nullptr;
   const bool ok = stringCnv_wcsToUTF8Alloc(text.c_str(), &n) == TSK_OK;
   const std::string out = ok ? n : "?";
-  string_freeA(n);
+  std::free(n);
   return out;
 }
 
