@@ -23,7 +23,16 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "c_check.h"
+static int failures = 0;
+
+/* A condition that does not hold is reported with its line and counted. */
+#define CHECK(cond)                                                                                \
+  do {                                                                                             \
+    if (!(cond)) {                                                                                 \
+      fprintf(stderr, "line %d: %s\n", __LINE__, #cond);                                           \
+      ++failures;                                                                                  \
+    }                                                                                              \
+  } while (0)
 
 static HANDLE callerHeap(void) { return (HANDLE)_get_heap_handle(); }
 

@@ -1,7 +1,7 @@
 # Script mode: builds a C program against the unpacked SDK zip at ROOT the
 # way a Visual Studio user does, without MinGW and without a C runtime, and
 # runs it under Wine.
-#   cmake -DROOT=... -DSCRATCH=... -DSOURCES=<folder of consumer.c>
+#   cmake -DROOT=... -DSCRATCH=... -DPROGRAM=c_api_test.c -DKERNEL32=kernel32.def
 #         -DCLANG=clang -DLLD_LINK=lld-link -DDLLTOOL=llvm-dlltool
 #         -DRUNNER=wine-run.sh -P RunMsvcConsumer.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -32,8 +32,8 @@ run(${compile} ${SCRATCH}/headers.c -o ${SCRATCH}/headers.obj)
 
 # kernel32 through an import library of the three functions the program
 # calls, since there is no Windows SDK here.
-run(${DLLTOOL} -m i386:x86-64 -d ${SOURCES}/kernel32.def -l ${SCRATCH}/kernel32.lib)
-run(${compile} ${SOURCES}/consumer.c -o ${SCRATCH}/consumer.obj)
+run(${DLLTOOL} -m i386:x86-64 -d ${KERNEL32} -l ${SCRATCH}/kernel32.lib)
+run(${compile} -DTSK_NO_C_RUNTIME ${PROGRAM} -o ${SCRATCH}/consumer.obj)
 run(${LLD_LINK} /nologo /entry:consumer_main /subsystem:console /nodefaultlib
   /out:${SCRATCH}/consumer.exe ${SCRATCH}/consumer.obj ${ROOT}/lib/tskbase.lib
   ${SCRATCH}/kernel32.lib)
