@@ -12,6 +12,7 @@
 #include "unicode/transcode.h"
 
 #include "random_format.h"
+#include "utf8_buffer_forms.h"
 
 #include <algorithm>
 #include <clocale>
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,40 +146,19 @@ void ansiForms(const std::string& narrow, const WString& wide) {
   }
 }
 
-WString utf8ToWide(const std::string& text) {
-  tsk_wchar_t* w = nullptr;
-  CHECK(stringCnv_utf8ToWcsAlloc(text.c_str(), &w) == TSK_OK);
-  WString out(w);
-  std::free(w);
-  return out;
-}
-
-std::string wideToUtf8(const WString& text) {
-  char* n = nullptr;
-  CHECK(stringCnv_wcsToUTF8Alloc(text.c_str(), &n) == TSK_OK);
-  std::string out(n);
-  std::free(n);
-  return out;
-}
-
-// The UTF-8 buffer forms keep the conversion of the source's first
-// capacity - 1 elements (cut to capacity - 1 bytes when it takes exactly
-// capacity); the others fail rather than cut.
+// The UTF-8 buffer forms keep what the model says; the others fail rather
+// than cut.
 void bufferForms(const std::string& narrow, const WString& wide, size_t capacity) {
   std::vector<tsk_wchar_t> w(capacity);
   std::vector<char> n(capacity);
-  if (stringCnv_utf8ToWcs(narrow.c_str(), w.data(), capacity) == TSK_OK) {
-    CHECK(terminatedWithin(w.data(), capacity));
-    CHECK(WString(w.data()) == utf8ToWide(narrow.substr(0, capacity - 1)));
-  } else {
-    CHECK(capacity == 0);
-  }
-  if (stringCnv_wcsToUTF8(wide.c_str(), n.data(), capacity) == TSK_OK) {
-    CHECK(terminatedWithin(n.data(), capacity));
-    const std::string all = wideToUtf8(wide.substr(0, capacity - 1));
-    CHECK(all.size() <= capacity);
-    CHECK(std::string(n.data()) == all.substr(0, capacity - 1));
-  }
+  const auto wideKept = capacity == 0 ? std::nullopt : tsk::test::utf8ToWcsModel(narrow, capacity);
+  const auto narrowKept = capacity == 0 ? std::nullopt : tsk::test::wcsToUtf8Model(wide, capacity);
+  CHECK((stringCnv_utf8ToWcs(narrow.c_str(), w.data(), capacity) == TSK_OK) ==
+        wideKept.has_value());
+  CHECK(!wideKept || (terminatedWithin(w.data(), capacity) && WString(w.data()) == *wideKept));
+  CHECK((stringCnv_wcsToUTF8(wide.c_str(), n.data(), capacity) == TSK_OK) ==
+        narrowKept.has_value());
+  CHECK(!narrowKept || (terminatedWithin(n.data(), capacity) && n.data() == *narrowKept));
   if (stringCnv_mbsToTcs(narrow.c_str(), w.data(), capacity) == TSK_OK) {
     CHECK(terminatedWithin(w.data(), capacity));
   }

@@ -27,27 +27,26 @@ class GuardedArray {
 public:
   GuardedArray(const T* items, size_t count, Guard guard = Guard::kAfter) {
     const size_t bytes = count * sizeof(T);
-    const size_t page = pageSize();
-    pages_ = (bytes + page - 1) / page + 1;
-    size_ = pages_ * page;
 #if defined(_WIN32)
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const size_t page = info.dwPageSize;
+    size_ = ((bytes + page - 1) / page + 1) * page;
     base_ =
         static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     DWORD old = 0;
-    if (base_ == nullptr || !VirtualProtect(guard == Guard::kAfter ? base_ + size_ - page : base_,
-                                            page, PAGE_NOACCESS, &old)) {
-      throw std::runtime_error("cannot set up a guard page");
-    }
+    const bool guarded =
+        base_ != nullptr && VirtualProtect(guardPage(guard, page), page, PAGE_NOACCESS, &old);
 #else
+    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_ = ((bytes + page - 1) / page + 1) * page;
     void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) {
-      throw std::runtime_error("cannot map memory");
-    }
-    base_ = static_cast<char*>(p);
-    if (mprotect(guard == Guard::kAfter ? base_ + size_ - page : base_, page, PROT_NONE) != 0) {
+    base_ = p == MAP_FAILED ? nullptr : static_cast<char*>(p);
+    const bool guarded = base_ != nullptr && mprotect(guardPage(guard, page), page, PROT_NONE) == 0;
+#endif
+    if (!guarded) {
       throw std::runtime_error("cannot set up a guard page");
     }
-#endif
     data_ =
         reinterpret_cast<T*>(guard == Guard::kAfter ? base_ + size_ - page - bytes : base_ + page);
     if (bytes > 0) {
@@ -67,18 +66,11 @@ public:
   const T* get() const { return data_; }
 
 private:
-  static size_t pageSize() {
-#if defined(_WIN32)
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return info.dwPageSize;
-#else
-    return static_cast<size_t>(sysconf(_SC_PAGESIZE));
-#endif
+  char* guardPage(Guard guard, size_t page) const {
+    return guard == Guard::kAfter ? base_ + size_ - page : base_;
   }
 
   char* base_ = nullptr;
-  size_t pages_ = 0;
   size_t size_ = 0;
   T* data_ = nullptr;
 };

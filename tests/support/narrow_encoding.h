@@ -11,8 +11,8 @@
 #define TSKBASE_TESTS_SUPPORT_NARROW_ENCODING_H
 
 #include <clocale>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -26,20 +26,17 @@ class ScopedNarrowEncoding {
 public:
   explicit ScopedNarrowEncoding(NarrowEncoding encoding) {
 #if defined(_WIN32)
-    const UINT wanted = encoding == NarrowEncoding::kUtf8     ? 65001
-                        : encoding == NarrowEncoding::kLatin1 ? 1252
-                                                              : 54936;
-    active_ = GetACP() == wanted;
+    const UINT codePages[] = {65001, 1252, 54936};
+    active_ = GetACP() == codePages[static_cast<int>(encoding)];
 #else
     const char* current = std::setlocale(LC_ALL, nullptr);
     saved_ = current != nullptr ? current : "C";
-    if (encoding == NarrowEncoding::kUtf8) {
-      active_ = std::setlocale(LC_ALL, "C") != nullptr;
-    } else if (encoding == NarrowEncoding::kLatin1) {
-      active_ = setAnyOf({"de_DE.ISO-8859-1", "de_DE.iso88591", "en_US.ISO-8859-1",
-                          "en_US.iso88591", "de_DE@euro"});
-    } else {
-      active_ = setAnyOf({"zh_CN.GB18030", "zh_CN.gb18030"});
+    const std::vector<std::vector<const char*>> locales = {
+        {"C"},
+        {"de_DE.ISO-8859-1", "de_DE.iso88591", "en_US.ISO-8859-1", "en_US.iso88591", "de_DE@euro"},
+        {"zh_CN.GB18030", "zh_CN.gb18030"}};
+    for (const char* name : locales[static_cast<size_t>(encoding)]) {
+      active_ = active_ || std::setlocale(LC_ALL, name) != nullptr;
     }
 #endif
   }
@@ -55,29 +52,17 @@ public:
   bool active() const { return active_; }
 
 private:
-#if !defined(_WIN32)
-  static bool setAnyOf(std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-      if (std::setlocale(LC_ALL, name) != nullptr) {
-        return true;
-      }
-    }
-    return false;
-  }
-#endif
-
   bool active_ = false;
   std::string saved_;
 };
 
-// Skips the current test when the narrow encoding is not available.
-#define TSK_REQUIRE_NARROW_ENCODING(scope, what)                                                   \
-  do {                                                                                             \
-    if (!(scope).active()) {                                                                       \
-      GTEST_SKIP() << "the narrow encoding " what " is not available here (on Linux, create "      \
-                      "it with localedef as build.sh does)";                                       \
-    }                                                                                              \
-  } while (0)
+// Switches to `encoding` (a NarrowEncoding enumerator) up to the end of the
+// scope, or skips the current test when it is not available here.
+#define TSK_USE_NARROW_ENCODING(encoding)                                                          \
+  const ::tsk::test::ScopedNarrowEncoding narrowEncoding_(::tsk::test::NarrowEncoding::encoding);  \
+  if (!narrowEncoding_.active())                                                                   \
+  GTEST_SKIP() << "the narrow encoding " #encoding " is not available here (on Linux, create "     \
+                  "it with localedef as build.sh does)"
 
 } // namespace tsk::test
 

@@ -1,9 +1,5 @@
-// Random UTF-8 and UTF-16 text for differential tests: runs of characters
-// of one width and of mixed widths, of random lengths, so that width
-// changes land at every position of a vector block; optionally with
-// ill-formed pieces (stray and missing continuations, overlong forms,
-// encoded surrogates, values above U+10FFFF, bytes that never occur,
-// unpaired surrogates).
+// Random UTF-8 and UTF-16 text in runs of one width and of mixed widths,
+// optionally with ill-formed pieces.
 #ifndef TSKBASE_TESTS_SUPPORT_RANDOM_UTF_H
 #define TSKBASE_TESTS_SUPPORT_RANDOM_UTF_H
 
@@ -53,20 +49,11 @@ inline std::vector<char32_t> randomScalars(std::mt19937& rng, size_t count) {
 }
 
 inline void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+  static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  const int trail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  out += static_cast<char>(kLead[trail] | (c >> (6 * trail)));
+  for (int k = trail - 1; k >= 0; --k) {
+    out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
   }
 }
 
@@ -82,6 +69,8 @@ inline void appendUtf16(WideString& out, char32_t c) {
 // UTF-8 of `count` random characters; with `illFormed`, about one piece in
 // 30 is an ill-formed one instead.
 inline std::string randomUtf8(std::mt19937& rng, size_t count, bool illFormed) {
+  // Stray and missing continuations, overlong forms, an encoded surrogate,
+  // values above U+10FFFF, bytes that never occur.
   static const char* const kBad[] = {"\x80",
                                      "\xBF\x80",
                                      "\xC2",

@@ -1,6 +1,5 @@
-// The formatter needs no memory of its own, whether the text fits in the
-// caller's buffer or not. This program counts calls of the global operator
-// new, which it replaces, around formatting calls.
+// The formatter needs no memory of its own: this program replaces the global
+// operator new to count its calls.
 #include "text/format.h"
 
 #include <gtest/gtest.h>

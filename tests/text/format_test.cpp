@@ -1,6 +1,5 @@
-// The formatter: numbers by the C standard's rules with one text on every
-// platform, Windows' conventions for text arguments, and the bounded,
-// measuring and secure modes.
+// The formatter: numbers by the C rules with one text everywhere, Windows'
+// text conventions, and the bounded, measuring and secure modes.
 #include "text/format.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +8,6 @@
 #include <climits>
 #include <clocale>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -33,37 +31,28 @@ using tsk::text::formatLength;
 using tsk::text::formatSecure;
 using WString = std::basic_string<tsk_wchar_t>;
 using tsk::test::GuardedArray;
-using tsk::test::NarrowEncoding;
-using tsk::test::ScopedNarrowEncoding;
 
 WString widen(const std::string& s) { return WString(s.begin(), s.end()); }
 
 // glibc's bounded formatter, or that of msvcrt, which the DLL stands in for.
-int cLibraryFormat(char* buf, size_t size, const char* format, va_list args) {
+template <typename... A>
+int cLibraryFormat(char* buf, size_t size, const char* format, A... args) {
 #if defined(_WIN32)
-  return _vsnprintf(buf, size, format, args);
+  return _snprintf(buf, size, format, args...);
 #else
-  return std::vsnprintf(buf, size, format, args);
+  return std::snprintf(buf, size, format, args...);
 #endif
 }
 
 // The formatter, narrow and wide, against the C library, and with a short room.
-void expectAsCLibrary(const char* format, const char* wideFormat, size_t room, ...) {
+template <typename... A>
+void expectAsCLibrary(const char* format, const char* wideFormat, size_t room, A... args) {
   char narrow[2048], want[2048], cut[2048];
   tsk_wchar_t wide[2048];
-  va_list args, copy, forC, forCut;
-  va_start(args, room);
-  va_copy(copy, args);
-  va_copy(forC, args);
-  va_copy(forCut, args);
-  const int n = tsk::text::vformatBounded(narrow, 2048, format, args);
-  const int w = tsk::text::vformatBounded(wide, 2048, widen(wideFormat).c_str(), copy);
-  const int k = cLibraryFormat(want, sizeof want, format, forC);
-  const int c = tsk::text::vformatBounded(cut, room, format, forCut);
-  va_end(forCut);
-  va_end(forC);
-  va_end(copy);
-  va_end(args);
+  const int n = formatBounded(narrow, 2048, format, args...);
+  const int w = formatBounded(wide, 2048, widen(wideFormat).c_str(), args...);
+  const int k = cLibraryFormat(want, sizeof want, format, args...);
+  const int c = formatBounded(cut, room, format, args...);
   ASSERT_GE(k, 0) << format;
   EXPECT_EQ(n, k) << format;
   EXPECT_EQ(w, k) << format;
@@ -83,13 +72,10 @@ void expectAsPrintf(const char* format, A... args) {
 
 // The formatter's narrow output alone, for arguments that only a narrow
 // format takes.
-std::string formatNarrow(const char* format, ...) {
+template <typename... A>
+std::string formatNarrow(const char* format, A... args) {
   char buf[1024];
-  va_list args;
-  va_start(args, format);
-  const int n = tsk::text::vformatBounded(buf, sizeof buf, format, args);
-  va_end(args);
-  return n < 0 ? "<error>" : buf;
+  return formatBounded(buf, sizeof buf, format, args...) < 0 ? "<error>" : buf;
 }
 
 // One text on every platform: special values, rounding ties and the flag
@@ -220,9 +206,7 @@ TEST(Format, DecimalPointFollowsTheNumericLocale) {
   const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
   bool german = false;
   for (const char* name : {"de_DE.ISO-8859-1", "de_DE.iso88591", "German_Germany.1252"}) {
-    if (!german && std::setlocale(LC_NUMERIC, name) != nullptr) {
-      german = true;
-    }
+    german = german || std::setlocale(LC_NUMERIC, name) != nullptr;
   }
   if (!german) {
     GTEST_SKIP() << "no German numeric locale";
@@ -291,8 +275,7 @@ TEST(Format, PrecisionBoundsTheReadsOfUnterminatedArrays) {
 }
 
 TEST(Format, CrossWidthTextConvertsWithoutSplittingCharacters) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   char n[64];
   tsk_wchar_t w[64];
   const tsk_wchar_t text[] = {'a', 0xE9, 0xD83D, 0xDE00, 0}; // a é 😀: 1 + 2 + 4 bytes
@@ -318,8 +301,7 @@ TEST(Format, CrossWidthTextConvertsWithoutSplittingCharacters) {
 }
 
 TEST(Format, CrossWidthTextInALatin1NarrowEncoding) {
-  ScopedNarrowEncoding latin1(NarrowEncoding::kLatin1);
-  TSK_REQUIRE_NARROW_ENCODING(latin1, "Latin-1");
+  TSK_USE_NARROW_ENCODING(kLatin1);
   char n[64];
   tsk_wchar_t w[64];
   const tsk_wchar_t text[] = {0xE9, 0x4E2D, 0};

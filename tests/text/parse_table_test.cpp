@@ -118,9 +118,8 @@ TEST(ParseTable, LookupsCountsAndTypedValues) {
   EXPECT_EQ(string_setParseTableValue("odd", t.head, &lv), TSK_FAIL); // no known type
 }
 
-// Widths cut fields; literals may escape quotes and backslashes; a missing
-// last literal takes the rest. A literal that does not match fails, keeping
-// what was read before it; input that ends early leaves the rest alone.
+// A missing last literal takes the rest; a mismatched literal fails, keeping
+// what was read before it.
 TEST(ParseTable, ParsesFieldsBetweenLiterals) {
   using Case = std::tuple<const char*, const char*, tsk_status, Names>;
   for (const auto& [templ, input, status, entries] : std::vector<Case>{
@@ -151,11 +150,8 @@ TEST(ParseTable, TypedEntriesReadWithTheFormattedScan) {
                                   "rest= apples", "tail= two", "after=2"}));
 }
 
-// Names that are no entry are output as they are; a quoted text with spaces
-// around it is no literal; formats are flags, width and precision only. An
-// empty value, or one without text, makes no piece (a width pads nothing).
-// With dropEmpty it swallows the literal after it, and at the end it takes
-// back the literal before it too; an empty literal is the last literal.
+// An empty value makes no piece; with dropEmpty it swallows the literal after
+// it, and at the end the literal before it too.
 TEST(ParseTable, BuildsText) {
   Table t;
   t.add("w", TSK_PARSE_SHORT)->value.shortValue = 7;

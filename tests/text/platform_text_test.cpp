@@ -1,9 +1,5 @@
-// The platform text services where the conversions and string functions
-// built on them cannot show it: reads bounded by guard pages in every narrow
-// encoding, classification and case mapping of UTF-16 units against
-// Windows' tables, and (on Windows) the UTF-8 code page against the system.
-// On Windows these run against the real system functions, so the same
-// expectations hold the POSIX stand-ins to Windows' behaviour.
+// The platform text services, which on Windows are the system functions: the
+// same expectations hold the POSIX stand-ins to Windows' behaviour.
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -50,14 +46,9 @@ TEST(PlatformText, MbsIncNeverStepsPastATerminator) {
   }
 }
 
-// The character before each position, against a walk from the start, in
-// every narrow encoding at hand: single bytes, multibyte characters (GB18030
-// has four-byte ones whose second byte is an ASCII digit), cut and stray
-// bytes. Each text lies right after a guard page and begins with a byte that
-// ends every character; the start given lies inside the guard page. From
-// the second character on, a step back may read only the run of bytes that
-// can continue a character, back to such a byte: one that walked from the
-// start, or read further, would fault.
+// The character before each position, against a walk from the start, in every
+// narrow encoding at hand. The text lies right after a guard page: a step back
+// may read only the bytes that can continue a character.
 TEST(PlatformText, MbsDecReadsOnlyTheRunBeforeThePosition) {
   const std::string chinese(" \xD6\xD0\xCE\xC4"); // 中文
   std::string longRun = " ";
@@ -162,14 +153,9 @@ std::pair<int, std::basic_string<Out>> outcome(int count, const std::basic_strin
                             : out.substr(0, static_cast<size_t>(count))};
 }
 
-// Code page 65001 goes through the library's transcoders; every call must
-// come out exactly as the system's own, at every level, on well-formed and
-// ill-formed text, with and without the terminator, in every amount of room.
-// Wine's converting call, when the room ends between the halves of a
-// surrogate pair, keeps the high half and succeeds; Windows fails there with
-// ERROR_INSUFFICIENT_BUFFER, as the library's contract says (0 rather than
-// a cut). Such a result (ours too, for ill-formed text, which goes to the
-// system) counts as that failure.
+// Code page 65001 goes through the library's transcoders, which must give the
+// system's own result. Wine keeps the high half of a pair that the room cuts
+// and succeeds where Windows fails with ERROR_INSUFFICIENT_BUFFER (as we do).
 int wineCuts = 0;
 
 template <typename Out>

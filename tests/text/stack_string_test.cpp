@@ -47,9 +47,8 @@ TEST(StackString, StaysInTheCallersBufferUntilOutgrown) {
   EXPECT_EQ(WString(str.buffer), TSK_W("42-abc"));
 }
 
-// Formatting without a buffer starts at 128 characters: 127 fit with the
-// terminator; text that fills the buffer but for its terminator takes exactly
-// one more; longer text doubles.
+// Formatting without a buffer starts at 128 characters and doubles; text that
+// misses only its terminator takes exactly one more.
 TEST(StackString, FormattingStartsAt128AndDoubles) {
   // {caller's buffer, text length, resulting capacity}
   const uint64_t cases[][3] = {{0, 3, 128},   {0, 127, 128}, {0, 128, 129},

@@ -20,8 +20,6 @@ namespace {
 
 using tsk::test::edited;
 using tsk::test::FailNthAllocation;
-using tsk::test::NarrowEncoding;
-using tsk::test::ScopedNarrowEncoding;
 using tsk::test::WString;
 
 uint32_t countA(const char* str, const char* delims) {
@@ -77,8 +75,7 @@ TEST(StringTokenTest, NarrowSkipsOneDelimiterWideSkipsAll) {
 }
 
 TEST(StringTokenTest, NarrowTokensKeepMultibyteCharactersWhole) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   // 0xA9 as a delimiter byte never cuts the é (C3 A9) that carries it.
   EXPECT_EQ(tokensA("\xC3\xA9\xA9x,\xE2\x82\xAC", ",\xA9"),
             (Tokens{"\xC3\xA9", "x", "\xE2\x82\xAC"}));
@@ -166,8 +163,7 @@ TEST(StringSearchAndReplaceTest, ReplacesTheFirstOccurrence) {
 }
 
 TEST(StringSearchAndReplaceTest, MatchesOnlyWholeCharacters) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   char text[] = "\xC3\xA9\xA9";
   EXPECT_EQ(string_searchAndReplaceA(text, "\xA9", "!"), TSK_OK);
   EXPECT_STREQ(text, "\xC3\xA9!");
@@ -299,8 +295,7 @@ TEST(StringPathTest, BackslashSeparatedPaths) {
 }
 
 TEST(StringPathTest, NarrowPathsFindWholeCharacters) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   EXPECT_EQ(edited("d\xC3\xA9\\f\xE2\x82\xAC.t", string_stripFileExtA), "d\xC3\xA9\\f\xE2\x82\xAC");
   EXPECT_EQ(edited("d\xC3\xA9\\f\xE2\x82\xAC.t", string_stripFilePathA), "f\xE2\x82\xAC.t");
 }

@@ -16,8 +16,6 @@ namespace {
 
 using tsk::test::edited;
 using tsk::test::FailNthAllocation;
-using tsk::test::NarrowEncoding;
-using tsk::test::ScopedNarrowEncoding;
 using tsk::test::WString;
 using EditA = char* (*)(char*);
 using EditW = tsk_wchar_t* (*)(tsk_wchar_t*);
@@ -26,8 +24,7 @@ using EditW = tsk_wchar_t* (*)(tsk_wchar_t*);
 const char kMixed[] = "a\xC3\xA9\xE2\x82\xAC";
 
 TEST(StringSteppingTest, NarrowStepsWholeCharacters) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   EXPECT_EQ(string_incrementA(kMixed + 1), kMixed + 3);
   EXPECT_EQ(string_decrementA(kMixed, kMixed + 6), kMixed + 3);
   EXPECT_EQ(string_decrementA(kMixed, kMixed + 3), kMixed + 1);
@@ -61,9 +58,7 @@ TEST(StringSteppingTest, WideStepsUnits) {
   EXPECT_EQ(string_strstrW(p + 4, TSK_W(";;")), nullptr);
   const WString spaced = TSK_W(" \t\x3000x ");
   EXPECT_EQ(string_skipWhiteSpaceW(spaced.c_str()), spaced.c_str() + 3);
-}
-
-TEST(StringSteppingTest, NullAndEmptyStrings) {
+  // Null and empty strings.
   EXPECT_EQ(string_incrementA(nullptr), nullptr);
   EXPECT_EQ(string_decrementA(nullptr, "a"), nullptr);
   EXPECT_EQ(string_getLastCharA(""), nullptr);
@@ -89,8 +84,7 @@ TEST(StringReplaceTest, CaseCharactersAndNewlines) {
 }
 
 TEST(StringReplaceTest, ReplacesSingleByteCharactersOnly) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   const char text[] = "\xC3\xA9/\xC3\xA9/";
   EXPECT_EQ(edited(text, [](char* s) { return string_replaceCharA(s, '/', '\\'); }),
             "\xC3\xA9\\\xC3\xA9\\");
@@ -131,8 +125,7 @@ TEST(StringStripTest, SkippingRuleAndCountedEnds) {
 }
 
 TEST(StringStripTest, NarrowStripsWholeCharacters) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   EXPECT_EQ(edited("\xC3\xA9,\xE2\x82\xAC,", [](char* s) { return string_stripCharA(s, ','); }),
             "\xC3\xA9\xE2\x82\xAC");
   // A byte that is no character on its own matches nothing.
@@ -142,17 +135,16 @@ TEST(StringStripTest, NarrowStripsWholeCharacters) {
   EXPECT_EQ(edited(" \xC3\xA9  \xE2\x82\xAC", string_stripWhiteSpaceA), "\xC3\xA9 \xE2\x82\xAC");
 }
 
+// In Latin-1 the character argument is cut to a byte.
 TEST(StringStripTest, NarrowCharacterArgumentInLatin1) {
-  ScopedNarrowEncoding latin1(NarrowEncoding::kLatin1);
-  TSK_REQUIRE_NARROW_ENCODING(latin1, "Latin-1");
+  TSK_USE_NARROW_ENCODING(kLatin1);
   EXPECT_EQ(edited("\xE9t\xE9", [](char* s) { return string_stripCharA(s, 0x1E9); }), "t");
   EXPECT_EQ(edited("t\xE9\xE9", [](char* s) { return string_stripTrailingCharA(s, 0xE9, 9); }),
             "t");
 }
 
 TEST(StringStripTest, FailedConversionOrAllocationLeavesTheString) {
-  ScopedNarrowEncoding utf8(NarrowEncoding::kUtf8);
-  TSK_REQUIRE_NARROW_ENCODING(utf8, "UTF-8");
+  TSK_USE_NARROW_ENCODING(kUtf8);
   // A stray byte comes back as the three bytes of U+FFFD: no room for them.
   // The round trip runs whatever the character argument, so one that maps
   // to nothing (a trail byte, 0) fails on such a string just as ',' does.

@@ -1,7 +1,5 @@
-// Every level's kernels against the character loop alone (the portable
-// level): the same output, length, replacement characters and stopping
-// point on random text of mixed widths, well-formed and ill-formed, read
-// from memory that ends at a guard page.
+// Every level's kernels against the character loop alone (the portable level),
+// on random text read from memory that ends at a guard page.
 #include "unicode/dispatch.h"
 #include "unicode/transcode.h"
 
@@ -9,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "guarded_memory.h"
@@ -31,21 +30,10 @@ std::vector<Level> machineLevels() {
   return levels;
 }
 
-// One conversion's observable result.
+// One conversion's observable result: status, elements read and written,
+// the output.
 template <typename Out>
-struct Result {
-  Status status;
-  size_t read;
-  size_t written;
-  std::basic_string<Out> out;
-  bool operator==(const Result&) const = default;
-};
-
-template <typename Out>
-void PrintTo(const Result<Out>& r, std::ostream* os) {
-  *os << "status " << static_cast<int>(r.status) << ", read " << r.read << ", written "
-      << r.written;
-}
+using Result = std::tuple<Status, size_t, size_t, std::basic_string<Out>>;
 
 template <typename In, typename Out, typename Convert>
 Result<Out> run(Level level, const std::basic_string<In>& in, End end, size_t room,
@@ -97,91 +85,70 @@ void expectSameAtEveryLevel(const std::basic_string<In>& in, End end, Convert co
   }
 }
 
-class TranscodeLevels : public testing::TestWithParam<bool> {};
-
-// Lengths around the block sizes and well past them, the longest across
-// pages.
-constexpr size_t kCharacters[] = {0, 1, 5, 9, 17, 31, 33, 63, 65, 100, 257, 700, 3000};
-
-TEST_P(TranscodeLevels, Utf8ToUtf16MatchesTheCharacterLoop) {
-  std::mt19937 rng(GetParam() ? 1515 : 1516);
+// Lengths around the block sizes and past them; zeroed copies after ASCII runs.
+template <typename In, typename Out, typename Random, typename Convert>
+void expectSameOnRandomText(unsigned seed, bool illFormed, Random random, Convert convert) {
+  std::mt19937 rng(seed);
   for (int round = 0; round < 6; ++round) {
-    for (const size_t count : kCharacters) {
-      const std::string text = tsk::test::randomUtf8(rng, count, GetParam());
-      expectSameAtEveryLevel<char, tsk_wchar_t>(text, End::kLength, fromUtf8);
-      // A zero somewhere ends the text in the zero-terminated form, after
-      // a run of plain ASCII of random length.
-      std::string zeroed = std::string(rng() % 300, 'x') + text;
+    for (const size_t count : {0, 1, 5, 9, 17, 31, 33, 63, 65, 100, 257, 700, 3000}) {
+      const std::basic_string<In> text = random(rng, count, illFormed);
+      expectSameAtEveryLevel<In, Out>(text, End::kLength, convert);
+      std::basic_string<In> zeroed = std::basic_string<In>(rng() % 300, In{'x'}) + text;
       if (!zeroed.empty()) {
         zeroed[rng() % zeroed.size()] = 0;
       }
-      expectSameAtEveryLevel<char, tsk_wchar_t>(zeroed, End::kZeroOrLength, fromUtf8);
+      expectSameAtEveryLevel<In, Out>(zeroed, End::kZeroOrLength, convert);
     }
   }
 }
 
-TEST_P(TranscodeLevels, Utf16ToUtf8MatchesTheCharacterLoop) {
-  std::mt19937 rng(GetParam() ? 1517 : 1518);
-  for (int round = 0; round < 6; ++round) {
-    for (const size_t count : kCharacters) {
-      const WideString text = tsk::test::randomUtf16(rng, count, GetParam());
-      expectSameAtEveryLevel<tsk_wchar_t, char>(text, End::kLength, fromUtf16);
-      WideString zeroed = WideString(rng() % 300, u'x') + text;
-      if (!zeroed.empty()) {
-        zeroed[rng() % zeroed.size()] = 0;
-      }
-      expectSameAtEveryLevel<tsk_wchar_t, char>(zeroed, End::kZeroOrLength, fromUtf16);
-    }
-  }
+class TranscodeLevels : public testing::TestWithParam<bool> {};
+
+TEST_P(TranscodeLevels, BothDirectionsMatchTheCharacterLoop) {
+  expectSameOnRandomText<char, tsk_wchar_t>(GetParam() ? 1515 : 1516, GetParam(),
+                                            tsk::test::randomUtf8, fromUtf8);
+  expectSameOnRandomText<tsk_wchar_t, char>(GetParam() ? 1517 : 1518, GetParam(),
+                                            tsk::test::randomUtf16, fromUtf16);
 }
 
 INSTANTIATE_TEST_SUITE_P(WellAndIllFormed, TranscodeLevels, testing::Bool(),
                          [](const auto& info) { return info.param ? "IllFormed" : "WellFormed"; });
 
-// The kernels themselves: whatever they take ends on a character boundary
-// and comes out as the character loop converts it, within the room.
+// A kernel takes whole characters, well-formed, as the character loop converts
+// them; only the widest level leaves the room past its output untouched.
+template <typename KIn, typename KOut, typename In, typename Out>
+void expectKernelPrefix(Level level, Progress (*kernel)(const KIn*, size_t, KOut*, size_t),
+                        const std::basic_string<In>& in, size_t room,
+                        Transcoded (*reference)(const In*, size_t, Out*, size_t),
+                        Conversion (*convert)(const In*, size_t, End, Out*, size_t, OnIllFormed)) {
+  const GuardedArray<KIn> src(reinterpret_cast<const KIn*>(in.data()), in.size());
+  const Out fill = static_cast<Out>(0x5A5A);
+  std::basic_string<Out> out(room + 1, fill);
+  const Progress p = kernel(src.get(), in.size(), reinterpret_cast<KOut*>(out.data()), room);
+  ASSERT_LE(p.written, room);
+  const size_t untouched = level == Level::kAvx512 ? p.written : room;
+  ASSERT_EQ(out.substr(untouched), std::basic_string<Out>(room + 1 - untouched, fill));
+  ASSERT_EQ(convert(in.data(), p.read, End::kLength, nullptr, 0, OnIllFormed::kStop).status,
+            Status::kDone);
+  std::basic_string<Out> expected(p.written, 0);
+  ASSERT_TRUE(reference(in.data(), p.read, expected.data(), p.written).fits);
+  ASSERT_EQ(reference(in.data(), p.read, nullptr, 0).count, p.written);
+  ASSERT_EQ(out.substr(0, p.written), expected);
+}
+
 TEST(TranscodeKernels, StopOnACharacterBoundaryWithTheReferenceOutput) {
   std::mt19937 rng(1519);
+  ASSERT_TRUE(selectLevel(Level::kPortable)); // the reference
   for (const Level level : machineLevels()) {
     const Kernels& k = *kernelsFor(level);
+    SCOPED_TRACE(k.name);
     for (int round = 0; round < 300; ++round) {
       const bool illFormed = round % 2 == 1;
       const std::string utf8 = tsk::test::randomUtf8(rng, rng() % 200, illFormed);
       const WideString utf16 = tsk::test::randomUtf16(rng, rng() % 200, illFormed);
       const size_t room = rng() % 400;
-      ASSERT_TRUE(selectLevel(Level::kPortable)); // the reference below
-      const GuardedArray<unsigned char> s8(reinterpret_cast<const unsigned char*>(utf8.data()),
-                                           utf8.size());
-      WideString wide(room + 1, 0x5A5A);
-      const Progress p8 = k.fromUtf8(s8.get(), utf8.size(), wide.data(), room);
-      ASSERT_LE(p8.written, room);
-      // The widest level writes exactly what it converts; the others may
-      // leave scratch values within the room.
-      const size_t untouched8 = level == Level::kAvx512 ? p8.written : room;
-      ASSERT_EQ(wide.substr(untouched8), WideString(room + 1 - untouched8, 0x5A5A)) << k.name;
-      const Transcoded ref8 = utf8ToUtf16(utf8.data(), p8.read, nullptr, 0);
-      ASSERT_EQ(ref8.count, p8.written) << k.name;
-      WideString expected8(p8.written, 0);
-      utf8ToUtf16(utf8.data(), p8.read, expected8.data(), p8.written);
-      ASSERT_EQ(wide.substr(0, p8.written), expected8) << k.name;
-      // No replacement characters: the kernel stops before ill-formed input.
-      ASSERT_EQ(
-          convertUtf8(utf8.data(), p8.read, End::kLength, nullptr, 0, OnIllFormed::kStop).status,
-          Status::kDone);
-
-      const GuardedArray<tsk_wchar_t> s16(utf16.data(), utf16.size());
-      std::string narrow(room + 1, 'Z');
-      const Progress p16 = k.fromUtf16(s16.get(), utf16.size(),
-                                       reinterpret_cast<unsigned char*>(narrow.data()), room);
-      ASSERT_LE(p16.written, room);
-      const size_t untouched16 = level == Level::kAvx512 ? p16.written : room;
-      ASSERT_EQ(narrow.substr(untouched16), std::string(room + 1 - untouched16, 'Z')) << k.name;
-      ASSERT_EQ(
-          convertUtf16(utf16.data(), p16.read, End::kLength, nullptr, 0, OnIllFormed::kStop).status,
-          Status::kDone);
-      std::string expected16(p16.written, 0);
-      ASSERT_TRUE(utf16ToUtf8(utf16.data(), p16.read, expected16.data(), p16.written).fits);
-      ASSERT_EQ(narrow.substr(0, p16.written), expected16) << k.name;
+      expectKernelPrefix(level, k.fromUtf8, utf8, room, utf8ToUtf16, convertUtf8);
+      expectKernelPrefix(level, k.fromUtf16, utf16, room, utf16ToUtf8, convertUtf16);
     }
   }
 }
