@@ -144,6 +144,17 @@ TEST(PlatformText, WideCaseMappingInTheCLocaleTouchesAsciiOnly) {
   }
 }
 
+// Zero-terminated text keeps its terminator after an incomplete last
+// character. (Wine's converter takes it into the character.)
+TEST(PlatformText, IncompleteLastCharacterKeepsTheTerminator) {
+  const char* text = "a\xF0\x9F";
+  WString out(4, 0x2A);
+  EXPECT_EQ(multiByteToWide(kUtf8CodePage, text, -1, nullptr, 0), 3);
+  EXPECT_EQ(multiByteToWide(kUtf8CodePage, text, -1, out.data(), 3), 3);
+  EXPECT_EQ(out, (WString{'a', 0xFFFD, 0, 0x2A}));
+  EXPECT_EQ(multiByteToWide(kUtf8CodePage, text, -1, out.data(), 2), 0);
+}
+
 #if defined(_WIN32)
 // One call's observable result: the count, the output it covers, and the
 // error code of a failure.
@@ -173,6 +184,9 @@ template <typename In, typename Out, typename Ours, typename Theirs>
 void expectTheSystemsOwn(const std::basic_string<In>& text, Ours ours, Theirs theirs) {
   for (const int length : {-1, static_cast<int>(text.size())}) {
     const int need = theirs(text.c_str(), length, nullptr, 0);
+    if (length == -1 && need == theirs(text.c_str(), static_cast<int>(text.size()), nullptr, 0)) {
+      continue; // Wine lost the terminator (see IncompleteLastCharacterKeepsTheTerminator)
+    }
     for (const int room : {0, need, need - 1, need / 2}) {
       std::basic_string<Out> a(static_cast<size_t>(need) + 1, 0), b = a;
       SetLastError(0);

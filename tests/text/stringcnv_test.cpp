@@ -193,6 +193,8 @@ TEST(StringCnv, AllocatingFormsRoundTripUtf8AndCopyWideText) {
   const WString w = utf8ToWide(text);
   EXPECT_EQ(w, (WString{'G', 'r', 0xFC, 0xDF, 'e', ' ', 0x4E2D, 0x6587, ' ', 0xD83D, 0xDE00, '!'}));
   EXPECT_EQ(wideToUtf8(w.c_str()), text);
+  // An incomplete last character is replaced, and the text still ends there.
+  EXPECT_EQ(utf8ToWide("a\xF0\x9F"), (WString{'a', 0xFFFD}));
   tsk_wchar_t* copy = nullptr;
   ASSERT_EQ(stringCnv_wcsToTcsAlloc(w.c_str(), &copy), TSK_OK);
   EXPECT_EQ(wide(copy), w);

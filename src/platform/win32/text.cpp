@@ -58,6 +58,33 @@ int transcodeOrDefer(const In* src, int length, Out* dst, int capacity, Convert 
   return static_cast<int>(total);
 }
 
+// Ill-formed zero-terminated UTF-8 for the system, converted without its
+// terminator, which is added here. Wine's converter takes the terminator
+// into an incomplete four-byte character at the end ("a\xF0\x9F" gives
+// "a" U+FFFD and no terminator), and a caller that sized its buffer by the
+// measured count would be left with unterminated text.
+int illFormedUtf8ToWide(const char* src, tsk_wchar_t* dst, int capacity) {
+  const size_t length = strlen(src);
+  if (length >= INT_MAX) {
+    return MultiByteToWideChar(CP_UTF8, 0, src, -1, capacity == 0 ? nullptr : dst, capacity);
+  }
+  // No more units than bytes: n + 1 fits an int.
+  const int n = MultiByteToWideChar(CP_UTF8, 0, src, static_cast<int>(length), nullptr, 0);
+  if (n <= 0) {
+    return 0;
+  }
+  if (capacity == 0) {
+    return n + 1;
+  }
+  if (capacity <= n) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  MultiByteToWideChar(CP_UTF8, 0, src, static_cast<int>(length), dst, n);
+  dst[n] = 0;
+  return n + 1;
+}
+
 } // namespace
 
 int multiByteToWide(unsigned codePage, const char* src, int length, tsk_wchar_t* dst,
@@ -66,6 +93,9 @@ int multiByteToWide(unsigned codePage, const char* src, int length, tsk_wchar_t*
     const int n = transcodeOrDefer(src, length, dst, capacity, unicode::convertUtf8);
     if (n >= 0) {
       return n;
+    }
+    if (src != nullptr && length == -1 && capacity >= 0 && (capacity == 0 || dst != nullptr)) {
+      return illFormedUtf8ToWide(src, dst, capacity);
     }
   }
   return MultiByteToWideChar(codePage, 0, src, length, capacity == 0 ? nullptr : dst, capacity);
