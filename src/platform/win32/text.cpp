@@ -80,7 +80,9 @@ int illFormedUtf8ToWide(const char* src, tsk_wchar_t* dst, int capacity) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  MultiByteToWideChar(CP_UTF8, 0, src, static_cast<int>(length), dst, n);
+  if (MultiByteToWideChar(CP_UTF8, 0, src, static_cast<int>(length), dst, n) != n) {
+    return 0;
+  }
   dst[n] = 0;
   return n + 1;
 }
