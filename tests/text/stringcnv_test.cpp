@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "allocation_failure.h"
@@ -17,6 +17,7 @@
 #include "platform.h"
 #include "random_utf.h"
 #include "unicode/dispatch.h"
+#include "utf8_buffer_forms.h"
 
 namespace {
 
@@ -144,47 +145,24 @@ TEST(StringCnv, AnsiBufferFormsFailRatherThanCut) {
   EXPECT_EQ(wide(w), (WString{0xE9, 't', 0x20AC}));
 }
 
-TEST(StringCnv, Utf8ToWcsKeepsTheFirstCapacityMinusOneBytes) {
-  // "aé€" is 1 + 2 + 3 bytes; cuts inside a character leave U+FFFD.
-  const char* text = "a\xC3\xA9\xE2\x82\xAC";
-  for (auto [src, capacity, want] :
-       {std::tuple<const char*, size_t, WString>{"abcdefghij", 4, TSK_W("abc")},
-        {"abcdefghij", 1, WString()},
-        {text, 16, {'a', 0xE9, 0x20AC}},
-        {text, 3, {'a', 0xFFFD}},
-        {text, 6, {'a', 0xE9, 0xFFFD}},
-        {"x\xFFy\x80", 16, {'x', 0xFFFD, 'y', 0xFFFD}}}) { // replaced, not refused
-    tsk_wchar_t w[16];
-    std::fill(std::begin(w), std::end(w), kMark);
-    ASSERT_EQ(stringCnv_utf8ToWcs(src, w, capacity), TSK_OK) << capacity;
-    EXPECT_EQ(wide(w), want) << capacity;
+// On short random text, well-formed or not: the UTF-8 buffer forms keep the
+// conversion of the source's first capacity - 1 elements, cut to capacity - 1
+// (even inside a character), and fail when it needs more than capacity.
+TEST(StringCnv, Utf8BufferFormsKeepTheFirstCapacityMinusOneElements) {
+  std::mt19937 rng(2024);
+  const auto kept = [](bool ok, const auto& buffer) {
+    return ok ? std::optional(std::basic_string(buffer.c_str())) : std::nullopt;
+  };
+  for (int round = 0; round < 4000; ++round) {
+    const std::string utf8 = tsk::test::randomUtf8(rng, rng() % 6, round % 2 == 1);
+    const WString utf16 = tsk::test::randomUtf16(rng, rng() % 6, round % 2 == 1);
+    WString w(1 + rng() % (utf8.size() + 2), kMark);
+    std::string n(1 + rng() % (3 * utf16.size() + 2), '*');
+    const bool wideOk = stringCnv_utf8ToWcs(utf8.c_str(), w.data(), w.size()) == TSK_OK;
+    const bool narrowOk = stringCnv_wcsToUTF8(utf16.c_str(), n.data(), n.size()) == TSK_OK;
+    ASSERT_EQ(kept(wideOk, w), tsk::test::utf8ToWcsModel(utf8, w.size())) << w.size();
+    ASSERT_EQ(kept(narrowOk, n), tsk::test::wcsToUtf8Model(utf16, n.size())) << n.size();
   }
-}
-
-TEST(StringCnv, WcsToUtf8KeepsTheFirstCapacityMinusOneUnitsIfTheirBytesFit) {
-  const WString twoByte(10, 0xE9);
-  const tsk_wchar_t abe[] = {'a', 'b', 0xE9, 0};
-  const tsk_wchar_t pair[] = {'a', 0xD83D, 0xDE00, 'b', 0};
-  const tsk_wchar_t lone[] = {'a', 0xDC00, 'b', 0};
-  // A null answer means the call fails.
-  for (auto [src, capacity, want] :
-       {std::tuple<const tsk_wchar_t*, size_t, const char*>{TSK_W("abcdefghij"), 4, "abc"},
-        {twoByte.c_str(), 4, nullptr},
-        {abe, 4, "ab\xC3"}, // exactly capacity bytes: the last gives way
-        {pair, 7, "a\xF0\x9F\x98\x80\x62"},
-        {pair, 3, nullptr}, // a lone high surrogate's U+FFFD never fits
-        {pair, 4, nullptr},
-        {pair, 6, "a\xF0\x9F\x98\x80"},
-        {lone, 32, "a\xEF\xBF\xBD\x62"}}) {
-    char n[32];
-    EXPECT_EQ(stringCnv_wcsToUTF8(src, n, capacity), want ? TSK_OK : TSK_FAIL) << capacity;
-    if (want != nullptr) {
-      EXPECT_STREQ(n, want) << capacity;
-    }
-  }
-  char n[32];
-  ASSERT_EQ(stringCnv_wcsToUTF8(twoByte.c_str(), n, 21), TSK_OK);
-  EXPECT_EQ(std::strlen(n), 20u);
 }
 
 TEST(StringCnv, AllocatingFormsRoundTripUtf8AndCopyWideText) {
