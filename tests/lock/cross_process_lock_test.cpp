@@ -69,7 +69,7 @@ TYPED_TEST_SUITE(CrossProcessLock, LockClasses);
 // one lock.
 TYPED_TEST(CrossProcessLock, EightProcessesLoseNoUpdateOfASharedCounter) {
   constexpr int kProcesses = 8;
-  constexpr long kRounds = kWindows ? 1000 : 10000; // locks are slower under Wine
+  constexpr long kRounds = kWindows || kThreadSanitizer ? 1000 : 10000; // slower locks
   ScratchDirectory scratch;
   const std::filesystem::path counter = scratch / "counter";
   std::ofstream(counter, std::ios::binary).write("\0\0\0\0\0\0\0\0", 8);
